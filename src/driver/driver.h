@@ -1,0 +1,44 @@
+#ifndef VIMBREL_DRIVER_DRIVER_H_
+#define VIMBREL_DRIVER_DRIVER_H_
+
+#include <string>
+
+/// Exit statuses of the program.
+enum ExitStatus : int {
+  kExitSuccess = 0,
+  kExitFailure = 1,
+  kExitUsage = 2,
+};
+
+/// The three files of a run.
+struct FileNames {
+  std::string input;
+  std::string final_output;
+  std::string intermediate;
+};
+
+/// Derives the final (.fln) and intermediate (.tmp) names from the first
+/// ".flm" in the file-name part of `input`. False when that part holds none.
+bool derive_file_names(const std::string& input, FileNames& names);
+
+/// Calls the handler of the current state until one returns 0.
+void run_pass();
+
+/// Writes the banner to standard error.
+void print_usage();
+
+/// printf-style message to standard error, followed by a newline.
+void log_line(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+/// Releases everything run_state holds and ends the process. Never returns.
+[[noreturn]] void shutdown(int exit_status);
+
+void reset_anonymous_count();
+/// The number of the next anonymous function: 0, 1, 2, ... over the run.
+int next_anonymous_number();
+
+#endif  // VIMBREL_DRIVER_DRIVER_H_

@@ -1,0 +1,26 @@
+#include "driver/messages.h"
+
+const char* const usage_banner[] = {
+    "Vimbrel.exe - Program for adding trace functionality to FLMs.",
+    "               The Vimbrel developers.",
+    " Usage:",
+    "   vimbrel.exe inputfile.flm - the flm file to add trace statements to.",
+    " Output is in inputfile.fln and a temporary file is generated: "
+    "inputfile.tmp.",
+    nullptr,
+};
+
+const char kCouldNotOpenInput[] = "Could not open %s. Exiting...";
+const char kCouldNotCreateTemporary[] =
+    "Could not create a temporary output file.";
+const char kFinishedFirstPass[] = "Finished first pass at processing %s.";
+const char kNoTracerWarning[] =
+    "Warning: no constant pool follows a frame line in %s; the tracer will "
+    "not be created.";
+const char kTokenIteratorMessedUp[] = "Token Iterator is messed up.";
+const char kInputFileMessedUp[] = "InputFile is messed up.";
+const char kCouldNotOpenTemporary[] = "Could not open the temporary input file.";
+const char kCouldNotOpenFinal[] = "Could not open the final output file.";
+const char kCouldNotWrite[] = "Could not write %s.";
+const char kFinishedSecondPass[] =
+    "Finished second pass. Saved new flasm to %s.\nShutting down...";

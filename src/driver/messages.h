@@ -1,0 +1,19 @@
+#ifndef VIMBREL_DRIVER_MESSAGES_H_
+#define VIMBREL_DRIVER_MESSAGES_H_
+
+/// The banner, one line of text per entry, closed by a null pointer.
+extern const char* const usage_banner[];
+
+/// printf formats of the driver's messages.
+extern const char kCouldNotOpenInput[];          // input name
+extern const char kCouldNotCreateTemporary[];
+extern const char kFinishedFirstPass[];          // input name
+extern const char kNoTracerWarning[];            // input name
+extern const char kTokenIteratorMessedUp[];
+extern const char kInputFileMessedUp[];
+extern const char kCouldNotOpenTemporary[];
+extern const char kCouldNotOpenFinal[];
+extern const char kCouldNotWrite[];              // file name
+extern const char kFinishedSecondPass[];         // final name
+
+#endif  // VIMBREL_DRIVER_MESSAGES_H_

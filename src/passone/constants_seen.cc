@@ -1,0 +1,31 @@
+#include "passone/constants_seen.h"
+
+#include <string>
+
+#include "passone/templates.h"
+#include "scan/string_literal.h"
+#include "scan/token_reader.h"
+#include "state/run_state.h"
+#include "state/state_handlers.h"
+
+void collect_pool_names(std::string_view constants_line) {
+  std::string name;
+  std::size_t position = 0;
+  for (;;) {
+    std::size_t open = constants_line.find('\'', position);
+    if (open == std::string_view::npos ||
+        !read_string_literal(constants_line, open, name, position))
+      return;
+    run_state.constant_names.insert(name);
+  }
+}
+
+int constants_seen() {
+  if (!run_state.constants_done) {
+    run_state.constants_done = 1;
+    collect_pool_names(run_state.line);
+    emit_lines(prologue_template);
+  }
+  run_state.state = Scan;
+  return 1;
+}

@@ -1,0 +1,14 @@
+#ifndef VIMBREL_PASSONE_CONSTANTS_SEEN_H_
+#define VIMBREL_PASSONE_CONSTANTS_SEEN_H_
+
+#include <string_view>
+
+/// State 2: at the first constant pool after a frame line, collects its
+/// names and writes the tracer prologue; later pools pass unchanged.
+int constants_seen();
+
+/// Adds every string literal of a constants line to run_state.constant_names,
+/// escapes as written; a literal without its closing quote ends the list.
+void collect_pool_names(std::string_view constants_line);
+
+#endif  // VIMBREL_PASSONE_CONSTANTS_SEEN_H_

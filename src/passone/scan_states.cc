@@ -1,0 +1,66 @@
+#include "passone/scan_states.h"
+
+#include "passone/templates.h"
+#include "scan/keywords.h"
+#include "scan/token_reader.h"
+#include "state/run_state.h"
+#include "state/state_handlers.h"
+
+namespace {
+
+bool OpensNestedBlock(const std::string& token) {
+  for (const char* const* opener = nested_block_openers; *opener; ++opener) {
+    if (token == *opener)
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int read_line_start(std::string& token) {
+  if (read_token(token, 1) < 0)
+    return -1;
+  if (!run_state.function_stack.empty() && OpensNestedBlock(token))
+    ++run_state.function_stack.back().open_blocks;
+  return 1;
+}
+
+void hand_on_as_scan(const std::string& token) {
+  if (token_matches(token, FrameSeen)) {
+    run_state.state = FrameSeen;
+    emit_line();
+  } else if (token_matches(token, FunctionLine)) {
+    run_state.state = FunctionLine;
+  } else if (token_matches(token, FunctionEnd)) {
+    run_state.state = FunctionEnd;
+  } else if (token_matches(token, FunctionReturn)) {
+    run_state.state = FunctionReturn;
+  } else if (token_matches(token, PushLine)) {
+    run_state.state = PushLine;
+  } else {
+    run_state.state = Scan;
+    emit_line();
+  }
+}
+
+int scan() {
+  std::string token;
+  if (read_line_start(token) < 0)
+    return 0;
+  hand_on_as_scan(token);
+  return 1;
+}
+
+int frame_seen() {
+  std::string token;
+  if (read_line_start(token) < 0)
+    return 0;
+  if (token_matches(token, ConstantsSeen)) {
+    run_state.state = ConstantsSeen;
+    emit_line();
+  } else {
+    hand_on_as_scan(token);
+  }
+  return 1;
+}

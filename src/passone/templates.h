@@ -1,0 +1,21 @@
+#ifndef VIMBREL_PASSONE_TEMPLATES_H_
+#define VIMBREL_PASSONE_TEMPLATES_H_
+
+// The flasm text that pass one writes. Line tables end with a null pointer.
+
+/// Calls _global._tracer_.startTrace with the name pushed before it.
+extern const char* const entry_template[];
+/// Calls _global._tracer_.endTrace with the name pushed before it.
+extern const char* const exit_template[];
+/// Creates _global._tracer_: F12 toggles collection, and turning it off
+/// sends the records through "FSCommand:save".
+extern const char* const prologue_template[];
+
+/// The line that pushes a traced name is prefix, name, suffix.
+extern const char name_push_prefix[];
+extern const char name_push_suffix[];
+
+/// First tokens of the blocks that flasm closes with `end` inside a body.
+extern const char* const nested_block_openers[];
+
+#endif  // VIMBREL_PASSONE_TEMPLATES_H_

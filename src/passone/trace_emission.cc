@@ -1,0 +1,81 @@
+#include "passone/trace_emission.h"
+
+#include "passone/templates.h"
+#include "scan/token_reader.h"
+#include "state/run_state.h"
+#include "state/state_handlers.h"
+
+namespace {
+
+// Pushes the name as the tracer call's one argument. The empty line after it
+// stays in the intermediate file only.
+void EmitNamePushLine(const std::string& name) {
+  std::string push_line = name_push_prefix;
+  push_line += name;
+  push_line += name_push_suffix;
+  emit_line(push_line);
+}
+
+int EnterFunction() {
+  run_state.constant_names.insert(run_state.function_name);
+  run_state.function_stack.push_back({run_state.function_name, 0});
+  ++run_state.entry_blocks_written;
+  EmitNamePushLine(run_state.function_name);
+  emit_lines(entry_template);
+  run_state.state = Scan;
+  return 1;
+}
+
+int ExitFunction(const std::string& name) {
+  EmitNamePushLine(name);
+  emit_lines(exit_template);
+  emit_line();
+  run_state.state = Scan;
+  return 1;
+}
+
+int CopyLine() {
+  emit_line();
+  run_state.state = Scan;
+  return 1;
+}
+
+// flasm closes every function body with "end // of function", whatever
+// blocks of the body are still open.
+bool IsFunctionEndMark() {
+  const char* begin = run_state.line.data();
+  TokenIterator tokens(begin, begin + run_state.line.size(),
+                       DelimiterSet(" \t"));
+  const char* const mark[] = {"//", "of", "function"};
+  for (const char* word : mark) {
+    if (++tokens == TokenIterator() || tokens.current() != word)
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int enter_named() { return EnterFunction(); }
+int enter_anonymous() { return EnterFunction(); }
+int enter_member() { return EnterFunction(); }
+int enter_method() { return EnterFunction(); }
+
+int function_end() {
+  if (run_state.function_stack.empty())
+    return CopyLine();
+  OpenFunction& innermost = run_state.function_stack.back();
+  if (innermost.open_blocks > 0 && !IsFunctionEndMark()) {
+    --innermost.open_blocks;
+    return CopyLine();
+  }
+  std::string name = std::move(innermost.name);
+  run_state.function_stack.pop_back();
+  return ExitFunction(name);
+}
+
+int function_return() {
+  if (run_state.function_stack.empty())
+    return CopyLine();
+  return ExitFunction(run_state.function_stack.back().name);
+}

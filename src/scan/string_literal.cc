@@ -1,0 +1,15 @@
+#include "scan/string_literal.h"
+
+bool read_string_literal(std::string_view text, std::size_t open,
+                         std::string& body, std::size_t& end) {
+  for (std::size_t i = open + 1; i < text.size(); ++i) {
+    if (text[i] == '\\') {
+      ++i;
+    } else if (text[i] == '\'') {
+      body.assign(text.substr(open + 1, i - open - 1));
+      end = i + 1;
+      return true;
+    }
+  }
+  return false;
+}

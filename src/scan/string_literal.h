@@ -1,0 +1,16 @@
+#ifndef VIMBREL_SCAN_STRING_LITERAL_H_
+#define VIMBREL_SCAN_STRING_LITERAL_H_
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+/// Reads the flasm string literal whose opening quote stands at text[open].
+/// A backslash escapes the next character, so \' does not close it. On
+/// success stores the characters between the quotes, escapes as written, in
+/// `body`, sets `end` one past the closing quote and returns true. Returns
+/// false when the literal has no closing quote.
+bool read_string_literal(std::string_view text, std::size_t open,
+                         std::string& body, std::size_t& end);
+
+#endif  // VIMBREL_SCAN_STRING_LITERAL_H_

@@ -1,0 +1,59 @@
+#ifndef VIMBREL_SCAN_TOKEN_ITERATOR_H_
+#define VIMBREL_SCAN_TOKEN_ITERATOR_H_
+
+#include <string>
+
+/// The characters that separate tokens. Calling it on a character answers
+/// true when the character belongs to a token, false when it is a delimiter.
+struct DelimiterSet {
+  DelimiterSet() = default;
+  explicit DelimiterSet(std::string delimiters) : chars(std::move(delimiters)) {}
+
+  bool operator()(char c) const {
+    return chars.find(c) == std::string::npos;
+  }
+
+  std::string chars;
+};
+
+/// Splits a span of characters it does not own into tokens: maximal runs of
+/// characters outside a DelimiterSet. Reads one token ahead and never yields
+/// an empty token. A default-constructed iterator is the end sentinel, and
+/// `a == b` holds exactly when `a` is exhausted.
+class TokenIterator {
+ public:
+  /// The end sentinel: exhausted from the start.
+  TokenIterator() = default;
+  /// Stands on the first token of [begin, limit), or is exhausted.
+  TokenIterator(const char* begin, const char* limit, DelimiterSet delimiters);
+
+  TokenIterator(const TokenIterator&) = delete;
+  TokenIterator& operator=(const TokenIterator&) = delete;
+
+  /// A copy of the current token; empty when exhausted.
+  std::string operator*() const { return token; }
+  /// The current token without a copy.
+  const std::string& current() const { return token; }
+  /// One past the last character examined: right after the current token.
+  const char* position() const { return pos; }
+
+  TokenIterator& operator++();
+  /// Advances and returns the token that was current before.
+  std::string operator++(int);
+
+  bool exhausted() const { return token.empty() && pos == limit; }
+  bool operator==(const TokenIterator&) const { return exhausted(); }
+  bool operator!=(const TokenIterator& other) const {
+    return !(*this == other);
+  }
+
+ private:
+  void Advance();
+
+  const char* pos = nullptr;
+  const char* limit = nullptr;
+  std::string token;
+  DelimiterSet delimiters;
+};
+
+#endif  // VIMBREL_SCAN_TOKEN_ITERATOR_H_

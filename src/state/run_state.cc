@@ -1,0 +1,3 @@
+#include "state/run_state.h"
+
+RunState run_state;

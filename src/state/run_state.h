@@ -1,0 +1,44 @@
+#ifndef VIMBREL_STATE_RUN_STATE_H_
+#define VIMBREL_STATE_RUN_STATE_H_
+
+#include <istream>
+#include <memory>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "scan/token_iterator.h"
+
+/// A function whose body is open in pass one.
+struct OpenFunction {
+  std::string name;
+  /// try, with, setTarget... blocks of this body whose `end` is still to come.
+  int open_blocks = 0;
+};
+
+/// The one record of the rewriter's state, shared by every state handler.
+struct RunState {
+  /// Index into state_handlers and state_keywords.
+  int state = 0;
+  int constants_done = 0;
+  std::unique_ptr<std::istream> input;
+  std::unique_ptr<std::ostream> output;
+  /// The current input line, without its line end.
+  std::string line;
+  /// Walks `line`; absent at the start of each pass and after the input ends.
+  std::unique_ptr<TokenIterator> cursor;
+  TokenIterator cursor_end;
+  /// Ordered by unsigned byte values, as std::string compares.
+  std::set<std::string> constant_names;
+  /// Innermost open function last.
+  std::vector<OpenFunction> function_stack;
+  std::string function_name;
+  int anonymous_count = 0;
+  /// Entry blocks written in pass one; a tracer is needed when there are any.
+  long entry_blocks_written = 0;
+};
+
+extern RunState run_state;
+
+#endif  // VIMBREL_STATE_RUN_STATE_H_

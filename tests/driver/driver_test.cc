@@ -1,0 +1,207 @@
+// The command line, the files and the messages, run on the built binary.
+
+#include "driver/driver.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "support/binary_runner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kBanner[] =
+    "Vimbrel.exe - Program for adding trace functionality to FLMs.\n"
+    "               The Vimbrel developers.\n"
+    " Usage:\n"
+    "   vimbrel.exe inputfile.flm - the flm file to add trace statements to.\n"
+    " Output is in inputfile.fln and a temporary file is generated: "
+    "inputfile.tmp.\n";
+
+std::string SuccessMessages(const std::string& input, const std::string& final_output) {
+  return "Finished first pass at processing " + input + ".\n"
+         "Finished second pass. Saved new flasm to " + final_output + ".\n"
+         "Shutting down...\n";
+}
+
+int FilesIn(const std::string& directory) {
+  int count = 0;
+  for ([[maybe_unused]] auto& entry : fs::directory_iterator(directory))
+    ++count;
+  return count;
+}
+
+TEST(FileNamesTest, FirstFlmOfTheFileNameIsReplaced) {
+  FileNames names;
+  ASSERT_TRUE(derive_file_names("a.flm.flm", names));
+  EXPECT_EQ(names.final_output, "a.fln.flm");
+  EXPECT_EQ(names.intermediate, "a.tmp.flm");
+  ASSERT_TRUE(derive_file_names("x.flmz", names));
+  EXPECT_EQ(names.final_output, "x.flnz");
+  EXPECT_EQ(names.intermediate, "x.tmpz");
+  ASSERT_TRUE(derive_file_names(".flm", names));
+  EXPECT_EQ(names.final_output, ".fln");
+  EXPECT_EQ(names.intermediate, ".tmp");
+}
+
+TEST(FileNamesTest, DirectoryPartIsKept) {
+  FileNames names;
+  ASSERT_TRUE(derive_file_names("maps.flm/movie.flm", names));
+  EXPECT_EQ(names.input, "maps.flm/movie.flm");
+  EXPECT_EQ(names.final_output, "maps.flm/movie.fln");
+  EXPECT_EQ(names.intermediate, "maps.flm/movie.tmp");
+  EXPECT_FALSE(derive_file_names("maps.flm/movie", names));
+  EXPECT_FALSE(derive_file_names("movie.FLM", names));
+}
+
+TEST(CommandLineTest, NoArgumentShowsTheBanner) {
+  TempDir dir;
+  RunResult run = run_vimbrel(dir.path(), {});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.standard_error, kBanner);
+  EXPECT_EQ(run.standard_output, "");
+  EXPECT_EQ(FilesIn(dir.path()), 0);
+}
+
+TEST(CommandLineTest, ArgumentWithoutFlmIsAUsageError) {
+  TempDir dir;
+  write_file(dir.file("movie.FLM"), "stop\n");
+  for (const char* argument : {"movie.FLM", "--help", "maps.flm/movie"}) {
+    RunResult run = run_vimbrel(dir.path(), {argument});
+    EXPECT_EQ(run.status, 2) << argument;
+    EXPECT_EQ(run.standard_error, kBanner) << argument;
+  }
+  EXPECT_EQ(FilesIn(dir.path()), 1);
+}
+
+TEST(CommandLineTest, SecondArgumentIsIgnored) {
+  TempDir dir;
+  write_file(dir.file("a.flm"), "stop\n");
+  RunResult run = run_vimbrel(dir.path(), {"a.flm", "b.flm"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.standard_error, SuccessMessages("a.flm", "a.fln"));
+  EXPECT_FALSE(file_exists(dir.file("b.fln")));
+}
+
+TEST(CommandLineTest, NamesDerivedFromTheFirstFlm) {
+  TempDir dir;
+  write_file(dir.file("a.flm.flm"), "stop\n");
+  write_file(dir.file("x.flmz"), "stop\n");
+  EXPECT_EQ(run_vimbrel(dir.path(), {"a.flm.flm"}).status, 0);
+  EXPECT_EQ(read_file(dir.file("a.fln.flm")), "stop\n");
+  EXPECT_TRUE(file_exists(dir.file("a.tmp.flm")));
+  EXPECT_EQ(run_vimbrel(dir.path(), {"x.flmz"}).status, 0);
+  EXPECT_EQ(read_file(dir.file("x.flnz")), "stop\n");
+  EXPECT_TRUE(file_exists(dir.file("x.tmpz")));
+}
+
+TEST(CommandLineTest, OutputStaysBesideTheInput) {
+  TempDir dir;
+  fs::create_directory(dir.file("maps.flm"));
+  write_file(dir.file("maps.flm/movie.flm"), "stop\n");
+  RunResult run = run_vimbrel(dir.path(), {"maps.flm/movie.flm"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.standard_error,
+            SuccessMessages("maps.flm/movie.flm", "maps.flm/movie.fln"));
+  EXPECT_EQ(read_file(dir.file("maps.flm/movie.fln")), "stop\n");
+  EXPECT_TRUE(file_exists(dir.file("maps.flm/movie.tmp")));
+  EXPECT_EQ(FilesIn(dir.path()), 1);
+}
+
+TEST(FileErrorTest, MissingInput) {
+  TempDir dir;
+  RunResult run = run_vimbrel(dir.path(), {"nothere.flm"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.standard_error, "Could not open nothere.flm. Exiting...\n");
+  EXPECT_EQ(FilesIn(dir.path()), 0);
+}
+
+TEST(FileErrorTest, DirectoryIsNoInput) {
+  TempDir dir;
+  fs::create_directory(dir.file("movie.flm"));
+  RunResult run = run_vimbrel(dir.path(), {"movie.flm"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.standard_error, "Could not open movie.flm. Exiting...\n");
+  EXPECT_EQ(FilesIn(dir.path()), 1);
+}
+
+TEST(FileErrorTest, IntermediateNameTakenByADirectory) {
+  TempDir dir;
+  write_file(dir.file("movie.flm"), "stop\n");
+  fs::create_directory(dir.file("movie.tmp"));
+  RunResult run = run_vimbrel(dir.path(), {"movie.flm"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.standard_error, "Could not create a temporary output file.\n");
+  EXPECT_FALSE(file_exists(dir.file("movie.fln")));
+}
+
+TEST(FileErrorTest, FinalNameTakenByADirectory) {
+  TempDir dir;
+  write_file(dir.file("movie.flm"), "stop\n");
+  fs::create_directory(dir.file("movie.fln"));
+  RunResult run = run_vimbrel(dir.path(), {"movie.flm"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.standard_error,
+            "Finished first pass at processing movie.flm.\n"
+            "Could not open the final output file.\n");
+  EXPECT_EQ(read_file(dir.file("movie.tmp")), "stop\n");
+}
+
+TEST(RunTest, EmptyInputGivesEmptyFiles) {
+  TempDir dir;
+  write_file(dir.file("empty.flm"), "");
+  RunResult run = run_vimbrel(dir.path(), {"empty.flm"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.standard_error, SuccessMessages("empty.flm", "empty.fln"));
+  EXPECT_EQ(run.standard_output, "");
+  ASSERT_TRUE(file_exists(dir.file("empty.tmp")));
+  ASSERT_TRUE(file_exists(dir.file("empty.fln")));
+  EXPECT_EQ(read_file(dir.file("empty.tmp")), "");
+  EXPECT_EQ(read_file(dir.file("empty.fln")), "");
+}
+
+// /dev/full accepts the open and fails every write, as a full disk does.
+TEST(WriteFailureTest, IntermediateOnAFullDevice) {
+  TempDir dir;
+  write_file(dir.file("movie.flm"), "frame 0\nfunction f ()\nend\n");
+  fs::create_symlink("/dev/full", dir.file("movie.tmp"));
+  RunResult run = run_vimbrel(dir.path(), {"movie.flm"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.standard_error,
+            "Finished first pass at processing movie.flm.\n"
+            "Warning: no constant pool follows a frame line in movie.flm; "
+            "the tracer will not be created.\n"
+            "Could not write movie.tmp.\n");
+  EXPECT_FALSE(file_exists(dir.file("movie.fln")));
+}
+
+TEST(WriteFailureTest, FinalOnAFullDevice) {
+  TempDir dir;
+  write_file(dir.file("movie.flm"), "stop\n");
+  fs::create_symlink("/dev/full", dir.file("movie.fln"));
+  RunResult run = run_vimbrel(dir.path(), {"movie.flm"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.standard_error,
+            "Finished first pass at processing movie.flm.\n"
+            "Could not write movie.fln.\n");
+}
+
+TEST(WriteFailureTest, FileSizeLimitDuringPassOne) {
+  TempDir dir;
+  std::string input;
+  for (int i = 0; i < 40000; ++i)
+    input += "    push 'x'\n    trace\n";
+  write_file(dir.file("big.flm"), input);
+  RunResult run =
+      run_vimbrel(dir.path(), {"big.flm"}, "trap '' XFSZ; ulimit -f 256;");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.standard_error,
+            "Finished first pass at processing big.flm.\n"
+            "Could not write big.tmp.\n");
+  EXPECT_EQ(read_file(dir.file("big.flm")), input);
+}
+
+}  // namespace

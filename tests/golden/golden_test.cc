@@ -1,0 +1,92 @@
+// End-to-end cases: each folder under golden/ holds movie.flm and the exact
+// movie.tmp, movie.fln and stderr that vimbrel must produce from it.
+//
+// In the expected .tmp and .fln a line may stand for a block, so that long
+// cases stay readable:
+//   @ENTRY name   the entry block for name
+//   @EXIT name    the exit block for name
+//   @PROLOGUE     the tracer prologue (prologue.txt)
+// In the .fln they expand without the blank lines, which pass two drops.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "support/binary_runner.h"
+#include "support/blocks.h"
+#include "support/golden_files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string WithoutBlankLines(const std::string& text) {
+  std::istringstream lines(text);
+  std::string line, kept;
+  while (std::getline(lines, line)) {
+    if (line.find_first_not_of(" \t") != std::string::npos)
+      kept += line + "\n";
+  }
+  return kept;
+}
+
+std::string Expand(const std::string& text, bool intermediate) {
+  std::istringstream lines(text);
+  std::string line, expanded;
+  while (std::getline(lines, line)) {
+    if (line.rfind("@ENTRY ", 0) == 0)
+      expanded += entry_block(line.substr(7));
+    else if (line.rfind("@EXIT ", 0) == 0)
+      expanded += exit_block(line.substr(6));
+    else if (line == "@PROLOGUE")
+      expanded += expected_prologue();
+    else if (line.rfind("@", 0) == 0)
+      ADD_FAILURE() << "unknown directive " << line;
+    else
+      expanded += line + "\n";
+  }
+  // Macros stand for intermediate text; the final file has no blank lines.
+  return intermediate ? expanded : WithoutBlankLines(expanded);
+}
+
+std::vector<std::string> CaseNames() {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(VIMBREL_GOLDEN_DIR)) {
+    if (entry.is_directory())
+      names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class GoldenTest : public testing::TestWithParam<std::string> {};
+
+TEST_P(GoldenTest, ProducesTheExpectedFiles) {
+  std::string case_dir = std::string(VIMBREL_GOLDEN_DIR) + "/" + GetParam();
+  TempDir dir;
+  std::string input = read_file(case_dir + "/movie.flm");
+  write_file(dir.file("movie.flm"), input);
+
+  RunResult run = run_vimbrel(dir.path(), {"movie.flm"});
+
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.standard_error, read_file(case_dir + "/stderr"));
+  EXPECT_EQ(run.standard_output, "");
+  EXPECT_EQ(read_file(dir.file("movie.tmp")),
+            Expand(read_file(case_dir + "/movie.tmp"), true));
+  EXPECT_EQ(read_file(dir.file("movie.fln")),
+            Expand(read_file(case_dir + "/movie.fln"), false));
+  EXPECT_EQ(read_file(dir.file("movie.flm")), input);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, GoldenTest, testing::ValuesIn(CaseNames()),
+                         [](const testing::TestParamInfo<std::string>& info) {
+                           std::string name = info.param;
+                           for (char& c : name)
+                             if (!isalnum(static_cast<unsigned char>(c)))
+                               c = '_';
+                           return name;
+                         });
+
+}  // namespace

@@ -1,0 +1,7 @@
+#include "support/golden_files.h"
+
+#include "support/binary_runner.h"
+
+std::string expected_prologue() {
+  return read_file(std::string(VIMBREL_GOLDEN_DIR) + "/prologue.txt");
+}

@@ -1,0 +1,41 @@
+#include "support/run_state_fixture.h"
+
+#include <sstream>
+
+#include "driver/driver.h"
+#include "state/run_state.h"
+#include "state/state_handlers.h"
+
+void reset_run_state(const std::string& input) {
+  run_state.cursor.reset();
+  run_state.state = Scan;
+  run_state.constants_done = 0;
+  run_state.input = std::make_unique<std::istringstream>(input);
+  run_state.output = std::make_unique<std::ostringstream>();
+  run_state.line.clear();
+  run_state.constant_names.clear();
+  run_state.function_stack.clear();
+  run_state.function_name.clear();
+  run_state.anonymous_count = 0;
+  run_state.entry_blocks_written = 0;
+}
+
+std::string written_output() {
+  return static_cast<std::ostringstream&>(*run_state.output).str();
+}
+
+std::string run_pass_one(const std::string& input) {
+  reset_run_state(input);
+  run_pass();
+  return written_output();
+}
+
+std::string run_pass_two(const std::string& input) {
+  run_state.cursor.reset();
+  run_state.input = std::make_unique<std::istringstream>(input);
+  run_state.output = std::make_unique<std::ostringstream>();
+  run_state.state = Rescan;
+  run_state.constants_done = 0;
+  run_pass();
+  return written_output();
+}
