@@ -45,6 +45,7 @@ void log_line(const char* format, ...) {
 void shutdown(int exit_status) {
   run_state.constant_names.clear();
   run_state.cursor.reset();
+  // Closing the output writes what is still buffered.
   run_state.output.reset();
   run_state.input.reset();
   std::exit(exit_status);

@@ -44,11 +44,13 @@ int function_line() {
         "anon" + std::to_string(next_anonymous_number());
     run_state.state = EnterAnonymous;
   } else {
+    // Names are kept as flasm writes them inside quotes, so that a bare
+    // name with a quote or backslash in it is pushed back intact.
     std::string quoted;
     if (!token.empty() && token[0] == '\'' && ReadLiteralAtToken(quoted))
       run_state.function_name = quoted;
     else
-      run_state.function_name = token;
+      run_state.function_name = escape_for_literal(token);
     run_state.state = EnterNamed;
   }
   emit_line();

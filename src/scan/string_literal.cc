@@ -13,3 +13,14 @@ bool read_string_literal(std::string_view text, std::size_t open,
   }
   return false;
 }
+
+std::string escape_for_literal(const std::string& text) {
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (char c : text) {
+    if (c == '\\' || c == '\'')
+      escaped += '\\';
+    escaped += c;
+  }
+  return escaped;
+}

@@ -13,4 +13,8 @@
 bool read_string_literal(std::string_view text, std::size_t open,
                          std::string& body, std::size_t& end);
 
+/// `text` as it must stand between the quotes of a flasm string literal:
+/// quotes and backslashes escaped.
+std::string escape_for_literal(const std::string& text);
+
 #endif  // VIMBREL_SCAN_STRING_LITERAL_H_

@@ -26,7 +26,8 @@ int read_token(std::string& out, int new_line) {
       rs.cursor.reset();
       if (!rs.input || !std::getline(*rs.input, rs.line))
         return -1;
-      DropLineEndCarriageReturn(rs.line);
+      if (rs.carriage_return_ends_line)
+        DropLineEndCarriageReturn(rs.line);
       const char* begin = rs.line.data();
       rs.cursor = std::make_unique<TokenIterator>(
           begin, begin + rs.line.size(), LineDelimiters());

@@ -1,3 +1,19 @@
 #include "state/run_state.h"
 
 RunState run_state;
+
+void clear_run_state() {
+  RunState& rs = run_state;
+  rs.cursor.reset();
+  rs.output.reset();
+  rs.input.reset();
+  rs.state = 0;
+  rs.constants_done = 0;
+  rs.line.clear();
+  rs.constant_names.clear();
+  rs.function_stack.clear();
+  rs.function_name.clear();
+  rs.anonymous_count = 0;
+  rs.entry_blocks_written = 0;
+  rs.carriage_return_ends_line = false;
+}

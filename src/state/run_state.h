@@ -37,8 +37,14 @@ struct RunState {
   int anonymous_count = 0;
   /// Entry blocks written in pass one; a tracer is needed when there are any.
   long entry_blocks_written = 0;
+  /// A carriage return before a line end belongs to the line end in flasm
+  /// text from Windows; in the intermediate file it is text.
+  bool carriage_return_ends_line = false;
 };
 
 extern RunState run_state;
+
+/// Returns run_state to its state at program start, releasing what it holds.
+void clear_run_state();
 
 #endif  // VIMBREL_STATE_RUN_STATE_H_

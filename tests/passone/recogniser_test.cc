@@ -84,9 +84,17 @@ TEST(NamingTest, QuotedFunctionNameIsReadAsALiteral) {
             "function2 '/:f1' () (r:1='_root')\n" + entry_block("/:f1"));
   EXPECT_EQ(run_pass_one("function 'my name' ()\n"),
             "function 'my name' ()\n" + entry_block("my name"));
-  // Without its closing quote the token itself is the name.
+  // Without its closing quote the token itself is the name, escaped so
+  // that the push line still assembles.
   EXPECT_EQ(run_pass_one("function 'broken ()\n"),
-            "function 'broken ()\n" + entry_block("'broken"));
+            "function 'broken ()\n" + entry_block("\\'broken"));
+}
+
+TEST(NamingTest, BareNameWithQuoteOrBackslashIsEscaped) {
+  EXPECT_EQ(run_pass_one("function it's ()\n"),
+            "function it's ()\n" + entry_block("it\\'s"));
+  EXPECT_EQ(run_pass_one("function a\\ ()\n"),
+            "function a\\ ()\n" + entry_block("a\\\\"));
 }
 
 TEST(NamingTest, OnlyTheFirstPushedValueCountsAndIsReadWhole) {

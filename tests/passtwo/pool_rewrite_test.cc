@@ -66,6 +66,12 @@ TEST(PassTwoTest, BlankLinesAreDropped) {
   EXPECT_EQ(run_pass_two("a\n\n    \n\tb\n"), "a\n\tb\n");
 }
 
+TEST(PassTwoTest, CarriageReturnsInTheIntermediateFileAreText) {
+  // Pass one took the line end's CR away already; one left is content.
+  SeedTracerConstants();
+  EXPECT_EQ(run_pass_two("abc\r\n\r\n"), "abc\r\n\r\n");
+}
+
 TEST(PassTwoTest, LineAfterAFrameWithoutPoolIsKept) {
   SeedTracerConstants();
   testing::internal::CaptureStderr();

@@ -43,4 +43,14 @@ TEST(StringLiteralTest, UnclosedLiteralIsReported) {
   EXPECT_EQ(Read("'abc", 0).body, "unset");
 }
 
+TEST(StringLiteralTest, EscapingForALiteralReadsBackTheSame) {
+  EXPECT_EQ(escape_for_literal("plain"), "plain");
+  EXPECT_EQ(escape_for_literal("it's"), "it\\'s");
+  EXPECT_EQ(escape_for_literal("a\\"), "a\\\\");
+  std::string literal = "'" + escape_for_literal("x'\\'y") + "'";
+  Literal read = Read(literal, 0);
+  EXPECT_TRUE(read.closed);
+  EXPECT_EQ(read.end, literal.size());
+}
+
 }  // namespace

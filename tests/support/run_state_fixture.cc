@@ -7,17 +7,10 @@
 #include "state/state_handlers.h"
 
 void reset_run_state(const std::string& input) {
-  run_state.cursor.reset();
-  run_state.state = Scan;
-  run_state.constants_done = 0;
+  clear_run_state();
   run_state.input = std::make_unique<std::istringstream>(input);
   run_state.output = std::make_unique<std::ostringstream>();
-  run_state.line.clear();
-  run_state.constant_names.clear();
-  run_state.function_stack.clear();
-  run_state.function_name.clear();
-  run_state.anonymous_count = 0;
-  run_state.entry_blocks_written = 0;
+  run_state.carriage_return_ends_line = true;
 }
 
 std::string written_output() {
@@ -36,6 +29,7 @@ std::string run_pass_two(const std::string& input) {
   run_state.output = std::make_unique<std::ostringstream>();
   run_state.state = Rescan;
   run_state.constants_done = 0;
+  run_state.carriage_return_ends_line = false;
   run_pass();
   return written_output();
 }

@@ -1,0 +1,128 @@
+#include "driver/passes.h"
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <system_error>
+
+#include "driver/messages.h"
+#include "driver/tracer_constants.h"
+#include "scan/token_reader.h"
+#include "state/run_state.h"
+#include "state/state_handlers.h"
+
+namespace {
+
+// A directory opens for reading on some systems and then reads as empty.
+bool IsDirectory(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_directory(path, error);
+}
+
+// Truncating an output that is another name for a file being read (through
+// a link) would destroy that file.
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error);
+}
+
+bool OpenInput(const std::string& path) {
+  if (IsDirectory(path))
+    return false;
+  run_state.input = std::make_unique<std::ifstream>(path);
+  return !run_state.input->fail();
+}
+
+bool OpenOutput(const std::string& path) {
+  run_state.output = std::make_unique<std::ofstream>(path);
+  return !run_state.output->fail();
+}
+
+// Flushes and closes the output; false when any of its text was not written.
+bool CloseOutput() {
+  auto* file = dynamic_cast<std::ofstream*>(run_state.output.get());
+  if (file)
+    file->close();
+  else
+    run_state.output->flush();
+  bool written = !run_state.output->fail();
+  run_state.output.reset();
+  return written;
+}
+
+int Fail(const char* message) {
+  log_line("%s", message);
+  return kExitFailure;
+}
+
+int Fail(const char* format, const std::string& name) {
+  log_line(format, name.c_str());
+  return kExitFailure;
+}
+
+void SeedConstantNames() {
+  int count = count_entries(tracer_constants);
+  for (int i = 0; i < count; ++i)
+    run_state.constant_names.insert(tracer_constants[i]);
+}
+
+int RunPassOne(const FileNames& names) {
+  if (!OpenInput(names.input))
+    return Fail(kCouldNotOpenInput, names.input);
+  if (SameFile(names.intermediate, names.input) ||
+      !OpenOutput(names.intermediate))
+    return Fail(kCouldNotCreateTemporary);
+  SeedConstantNames();
+  reset_anonymous_count();
+  run_state.state = Scan;
+  run_state.constants_done = 0;
+  run_state.carriage_return_ends_line = true;
+  run_pass();
+  log_line(kFinishedFirstPass, names.input.c_str());
+  if (run_state.entry_blocks_written > 0 && !run_state.constants_done)
+    log_line(kNoTracerWarning, names.input.c_str());
+  return kExitSuccess;
+}
+
+int CloseFirstPass(const FileNames& names) {
+  if (run_state.cursor) {
+    if (*run_state.cursor != run_state.cursor_end)
+      return Fail(kTokenIteratorMessedUp);
+    run_state.cursor.reset();
+  }
+  if (!run_state.input->eof())
+    return Fail(kInputFileMessedUp);
+  run_state.input.reset();
+  if (!CloseOutput())
+    return Fail(kCouldNotWrite, names.intermediate);
+  return kExitSuccess;
+}
+
+int RunPassTwo(const FileNames& names) {
+  run_state.input = std::make_unique<std::ifstream>(names.intermediate);
+  if (run_state.input->fail())
+    return Fail(kCouldNotOpenTemporary);
+  if (SameFile(names.final_output, names.input) ||
+      SameFile(names.final_output, names.intermediate) ||
+      !OpenOutput(names.final_output))
+    return Fail(kCouldNotOpenFinal);
+  run_state.state = Rescan;
+  run_state.constants_done = 0;
+  run_state.carriage_return_ends_line = false;
+  run_pass();
+  if (!CloseOutput())
+    return Fail(kCouldNotWrite, names.final_output);
+  log_line(kFinishedSecondPass, names.final_output.c_str());
+  return kExitSuccess;
+}
+
+}  // namespace
+
+int rewrite_files(const FileNames& names) {
+  int status = RunPassOne(names);
+  if (status == kExitSuccess)
+    status = CloseFirstPass(names);
+  if (status == kExitSuccess)
+    status = RunPassTwo(names);
+  return status;
+}

@@ -1,0 +1,79 @@
+// libFuzzer target: arbitrary bytes as the input file, through both passes,
+// checking on every input what must hold of the output.
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "driver/driver.h"
+#include "driver/passes.h"
+#include "state/run_state.h"
+#include "support/output_properties.h"
+
+namespace {
+
+const std::string& PrivateDirectory() {
+  static const std::string directory = [] {
+    char pattern[] = "/tmp/vimbrel-fuzz-XXXXXX";
+    if (!mkdtemp(pattern))
+      abort();
+    return std::string(pattern);
+  }();
+  return directory;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+// The run's messages are expected; keep them out of the fuzzer's log.
+int RewriteQuietly(const FileNames& names) {
+  int saved = dup(2);
+  int null = open("/dev/null", O_WRONLY);
+  dup2(null, 2);
+  close(null);
+  int status = rewrite_files(names);
+  dup2(saved, 2);
+  close(saved);
+  return status;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string input(reinterpret_cast<const char*>(data), size);
+  FileNames names;
+  if (!derive_file_names(PrivateDirectory() + "/movie.flm", names))
+    abort();
+  {
+    std::ofstream out(names.input, std::ios::binary | std::ios::trunc);
+    out << input;
+  }
+  clear_run_state();
+  int status = RewriteQuietly(names);
+  clear_run_state();
+  if (status != kExitSuccess) {
+    fprintf(stderr, "vimbrel failed with status %d\n", status);
+    abort();
+  }
+  if (ReadFile(names.input) != input) {
+    fprintf(stderr, "the input file changed\n");
+    abort();
+  }
+  std::string broken = check_rewrite_properties(
+      input, ReadFile(names.intermediate), ReadFile(names.final_output));
+  if (!broken.empty()) {
+    fprintf(stderr, "property broken: %s\n", broken.c_str());
+    abort();
+  }
+  return 0;
+}

@@ -1,0 +1,199 @@
+#include "support/output_properties.h"
+
+#include <set>
+#include <vector>
+
+#include "passone/templates.h"
+#include "scan/string_literal.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+bool HoldsToken(const std::string& line) {
+  return line.find_first_not_of(" \t") != std::string::npos;
+}
+
+std::string FirstToken(const std::string& line) {
+  std::size_t begin = line.find_first_not_of(" \t");
+  if (begin == std::string::npos)
+    return "";
+  std::size_t end = line.find_first_of(" \t", begin);
+  return line.substr(begin, end == std::string::npos ? end : end - begin);
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+Lines SplitLines(const std::string& text) {
+  Lines lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos)
+      end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+Lines InputLinesWithTokens(const std::string& input) {
+  Lines kept;
+  for (std::string& line : SplitLines(input)) {
+    if (!line.empty() && line.back() == '\r')
+      line.pop_back();
+    if (HoldsToken(line))
+      kept.push_back(line);
+  }
+  return kept;
+}
+
+Lines Table(const char* const* table) {
+  Lines lines;
+  for (; *table; ++table)
+    lines.push_back(*table);
+  return lines;
+}
+
+bool MatchesAt(const Lines& lines, std::size_t at, const Lines& block) {
+  if (at + block.size() > lines.size())
+    return false;
+  for (std::size_t i = 0; i < block.size(); ++i) {
+    if (lines[at + i] != block[i])
+      return false;
+  }
+  return true;
+}
+
+// A traced block: the name push line, the empty line only pass one writes,
+// then the template. Returns the pushed name through `name`.
+bool BlockAt(const Lines& lines, std::size_t at, const Lines& block,
+             std::string& name) {
+  const std::string prefix = "      push '";
+  if (at + 2 > lines.size() || !lines[at + 1].empty() ||
+      !StartsWith(lines[at], prefix) || lines[at].back() != '\'' ||
+      lines[at].size() <= prefix.size() || !MatchesAt(lines, at + 2, block))
+    return false;
+  name = lines[at].substr(prefix.size(), lines[at].size() - prefix.size() - 1);
+  return true;
+}
+
+std::string Numbered(const std::string& what, std::size_t line) {
+  return what + " at line " + std::to_string(line + 1);
+}
+
+std::string CheckIntermediate(const std::string& input, const Lines& lines,
+                              std::set<std::string>& traced) {
+  static const Lines entry = Table(entry_template);
+  static const Lines exit = Table(exit_template);
+  static const Lines prologue = Table(prologue_template);
+  Lines kept;
+  int prologues = 0;
+  std::string name;
+  for (std::size_t i = 0; i < lines.size();) {
+    if (BlockAt(lines, i, entry, name)) {
+      if (i == 0 || !StartsWith(FirstToken(lines[i - 1]), "function"))
+        return Numbered("entry block not after a function line", i);
+      traced.insert(name);
+      i += 2 + entry.size();
+    } else if (BlockAt(lines, i, exit, name)) {
+      i += 2 + exit.size();
+      if (i >= lines.size() ||
+          !(StartsWith(FirstToken(lines[i]), "return") ||
+            StartsWith(FirstToken(lines[i]), "end")))
+        return Numbered("exit block not before a return or end line", i);
+    } else if (MatchesAt(lines, i, prologue)) {
+      if (++prologues > 1)
+        return Numbered("second prologue", i);
+      if (i == 0 || !StartsWith(FirstToken(lines[i - 1]), "constants"))
+        return Numbered("prologue not after a constants line", i);
+      i += prologue.size();
+    } else if (!HoldsToken(lines[i])) {
+      return Numbered("blank line that no block explains", i);
+    } else {
+      kept.push_back(lines[i++]);
+    }
+  }
+  Lines expected = InputLinesWithTokens(input);
+  for (std::size_t i = 0; i < expected.size() || i < kept.size(); ++i) {
+    if (i >= kept.size() || i >= expected.size() || kept[i] != expected[i])
+      return Numbered("intermediate differs from the input", i);
+  }
+  return "";
+}
+
+std::string CheckMergedPool(const std::string& line,
+                            const std::set<std::string>& traced) {
+  const std::string prefix = "    constants ";
+  if (!StartsWith(line, prefix))
+    return "merged pool line malformed: " + line;
+  std::set<std::string> declared;
+  std::string name;
+  std::size_t position = prefix.size();
+  while (position < line.size()) {
+    if (line[position] != '\'' ||
+        !read_string_literal(line, position, name, position))
+      return "merged pool line malformed: " + line;
+    declared.insert(name);
+    if (position < line.size() && line.compare(position, 2, ", ") == 0)
+      position += 2;
+  }
+  for (const std::string& function : traced) {
+    if (!declared.count(function))
+      return "merged pool does not declare " + function;
+  }
+  return "";
+}
+
+std::string CheckFinal(const Lines& intermediate, const Lines& final_lines,
+                       const std::set<std::string>& traced) {
+  bool after_frame = false;
+  bool merged = false;
+  std::size_t at = 0;
+  for (const std::string& line : intermediate) {
+    if (!HoldsToken(line))
+      continue;
+    std::string first = FirstToken(line);
+    if (after_frame && StartsWith(first, "constants")) {
+      after_frame = false;
+      if (merged)
+        continue;
+      merged = true;
+      if (at >= final_lines.size())
+        return "final file lacks the merged pool";
+      std::string broken = CheckMergedPool(final_lines[at++], traced);
+      if (!broken.empty())
+        return broken;
+      continue;
+    }
+    if (at >= final_lines.size() || final_lines[at] != line)
+      return Numbered("final file differs from the intermediate", at);
+    ++at;
+    after_frame = StartsWith(first, "frame");
+  }
+  if (at != final_lines.size())
+    return Numbered("final file has extra lines", at);
+  return "";
+}
+
+}  // namespace
+
+std::string check_rewrite_properties(const std::string& input,
+                                     const std::string& intermediate,
+                                     const std::string& final_output) {
+  if (!intermediate.empty() && intermediate.back() != '\n')
+    return "intermediate file does not end with a newline";
+  if (!final_output.empty() && final_output.back() != '\n')
+    return "final file does not end with a newline";
+  Lines intermediate_lines = SplitLines(intermediate);
+  std::set<std::string> traced;
+  std::string broken = CheckIntermediate(input, intermediate_lines, traced);
+  if (!broken.empty())
+    return "intermediate: " + broken;
+  broken = CheckFinal(intermediate_lines, SplitLines(final_output), traced);
+  if (!broken.empty())
+    return "final: " + broken;
+  return "";
+}

@@ -1,0 +1,21 @@
+#ifndef VIMBREL_TESTS_SUPPORT_OUTPUT_PROPERTIES_H_
+#define VIMBREL_TESTS_SUPPORT_OUTPUT_PROPERTIES_H_
+
+#include <string>
+
+/// Checks what must hold for every input, whatever it holds:
+/// - nothing lost: the intermediate file, with its entry and exit blocks and
+///   its prologue taken out, is the input's lines that hold a token, in
+///   order; the final file is the intermediate's lines that hold a token,
+///   less the pools after frame lines, the first replaced by the merged pool;
+/// - placement: every entry block directly follows a function line, every
+///   exit block directly precedes a return or end line, the prologue follows
+///   a constants line and is written at most once;
+/// - the final file has at most one constants line directly after a frame
+///   line, and it declares every name that the entry blocks push.
+/// Returns an empty string when all hold, else what broke.
+std::string check_rewrite_properties(const std::string& input,
+                                     const std::string& intermediate,
+                                     const std::string& final_output);
+
+#endif  // VIMBREL_TESTS_SUPPORT_OUTPUT_PROPERTIES_H_
