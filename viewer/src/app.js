@@ -1,0 +1,174 @@
+// The page: loads a movie into Ruffle, catches the tracer's "save" command
+// and shows each dump.
+
+import { parseDump, repeatedPrefix, buildCallTree, functionStats, toChromeTrace } from './trace.js';
+import { drawCalls } from './chart.js';
+
+const status = document.querySelector('#status');
+const playerBox = document.querySelector('#player');
+const toggle = document.querySelector('#toggle');
+const dumps = [];
+let player = null;
+
+function say(text) {
+  status.textContent = text;
+}
+
+function download(filename, type, content) {
+  const link = document.createElement('a');
+  link.href = URL.createObjectURL(new Blob([content], { type }));
+  link.download = filename;
+  document.body.append(link);
+  link.click();
+  link.remove();
+  setTimeout(() => URL.revokeObjectURL(link.href), 1000);
+}
+
+function formatMs(value) {
+  return Number.isInteger(value) ? String(value) : value.toFixed(1);
+}
+
+function problemList(title, items) {
+  const box = document.createElement('div');
+  const heading = document.createElement('p');
+  heading.className = 'warning';
+  heading.textContent = title;
+  const list = document.createElement('ul');
+  for (const text of items.slice(0, 20)) {
+    const item = document.createElement('li');
+    item.textContent = text;
+    list.append(item);
+  }
+  if (items.length > 20) {
+    const more = document.createElement('li');
+    more.textContent = `and ${items.length - 20} more`;
+    list.append(more);
+  }
+  box.append(heading, list);
+  return box;
+}
+
+function showDump(text) {
+  const number = dumps.length + 1;
+  const { records, errors } = parseDump(text);
+  const previous = dumps.at(-1);
+  const repeated = previous ? repeatedPrefix(previous.records, records) : 0;
+  const fresh = records.slice(repeated);
+  const { roots, anomalies } = buildCallTree(fresh);
+  dumps.push({ text, records });
+
+  const view = document.querySelector('#dump-template').content.firstElementChild.cloneNode(true);
+  view.dataset.dump = String(number);
+  view.querySelector('.dump-title').textContent = `Dump ${number}`;
+  const span = fresh.length ? ` from ${fresh[0].time} ms to ${fresh.at(-1).time} ms` : '';
+  view.querySelector('.dump-summary').textContent =
+    `${fresh.length} new records${span}` +
+    (repeated ? `; the ${repeated} records before them repeat dump ${number - 1} (the tracer keeps its whole history) and are not shown again.` : '.');
+
+  const problems = view.querySelector('.problems');
+  if (errors.length) {
+    problems.append(problemList(`${errors.length} piece(s) of the dump are no record:`,
+      errors.map((e) => `after record ${e.position}: ${JSON.stringify(e.text)}`)));
+  }
+  if (anomalies.length) {
+    problems.append(problemList(`${anomalies.length} enter/exit record(s) do not pair up:`,
+      anomalies.map((a) => a.text)));
+  }
+  view.dataset.balanced = String(anomalies.length === 0 && errors.length === 0);
+
+  const chart = view.querySelector('.chart');
+  const axis = view.querySelector('.axis');
+  const redraw = () => {
+    chart.replaceChildren(drawCalls(roots, axis.value, Math.max(chart.clientWidth, 600)));
+  };
+  axis.addEventListener('change', redraw);
+
+  const body = view.querySelector('.stats tbody');
+  for (const row of functionStats(roots)) {
+    const tr = document.createElement('tr');
+    for (const value of [row.name, row.calls, formatMs(row.total), formatMs(row.self), formatMs(row.max)]) {
+      const td = document.createElement('td');
+      td.textContent = String(value);
+      tr.append(td);
+    }
+    body.append(tr);
+  }
+
+  const list = view.querySelector('.records');
+  list.start = repeated + 1;
+  for (const record of fresh) {
+    const item = document.createElement('li');
+    item.className = record.kind === 'Enter' ? 'enter' : 'exit';
+    item.textContent = `${record.name} ${record.kind} ${record.time}`;
+    list.append(item);
+  }
+  view.querySelector('.raw summary').textContent = `Raw records (${fresh.length})`;
+
+  view.querySelector('.download-text').addEventListener('click', () =>
+    download(`trace-dump-${number}.txt`, 'text/plain', text));
+  view.querySelector('.download-chrome').addEventListener('click', () =>
+    download(`trace-dump-${number}.json`, 'application/json', JSON.stringify(toChromeTrace(roots))));
+
+  document.querySelector('#dumps').prepend(view);
+  redraw();
+  say(`Dump ${number} received: ${fresh.length} new records.`);
+}
+
+async function loadMovie(url, label) {
+  if (!window.RufflePlayer) {
+    say('The Ruffle player is missing: run "npm install" in viewer/.');
+    return;
+  }
+  if (player) player.remove();
+  player = window.RufflePlayer.newest().createPlayer();
+  playerBox.replaceChildren(player);
+  const api = player.ruffle();
+  say(`Loading ${label}...`);
+  try {
+    await api.load({ url, autoplay: 'on', splashScreen: false, unmuteOverlay: 'hidden',
+                     openUrlMode: 'deny', preferredRenderer: 'canvas',
+                     allowScriptAccess: true });
+    api.traceObserver = (message) => console.log(`[movie] ${message}`);
+    api.addFSCommandHandler((command, args) => {
+      console.log(`[fscommand] ${command}`);
+      if (command !== 'save') return false;
+      showDump(String(args));
+      return true;
+    });
+    toggle.disabled = false;
+    document.body.dataset.movie = 'loaded';
+    say(`${label} is playing. Click it, then press F12 to start collecting.`);
+  } catch (error) {
+    say(`Could not load ${label}: ${error.message ?? error}`);
+  }
+}
+
+// Some browsers keep F12 for their developer tools: send the key ourselves.
+toggle.addEventListener('click', () => {
+  if (!player) return;
+  player.focus();
+  for (const type of ['keydown', 'keyup']) {
+    player.dispatchEvent(new KeyboardEvent(type, { key: 'F12', code: 'F12', keyCode: 123, which: 123, bubbles: true }));
+  }
+});
+
+document.querySelector('#file').addEventListener('change', (event) => {
+  const [file] = event.target.files;
+  if (file) loadMovie(URL.createObjectURL(file), file.name);
+});
+
+const drop = document.querySelector('#drop');
+drop.addEventListener('dragover', (event) => {
+  event.preventDefault();
+  drop.classList.add('over');
+});
+drop.addEventListener('dragleave', () => drop.classList.remove('over'));
+drop.addEventListener('drop', (event) => {
+  event.preventDefault();
+  drop.classList.remove('over');
+  const [file] = event.dataTransfer.files;
+  if (file) loadMovie(URL.createObjectURL(file), file.name);
+});
+
+const requested = new URLSearchParams(location.search).get('movie');
+if (requested) loadMovie(requested, requested);

@@ -1,0 +1,97 @@
+// Plays the traced demo movie in the viewer in Debian's Chromium, records
+// with F12 and checks what the page shows.
+
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { mkdtemp, mkdir, readFile, rm } from 'node:fs/promises';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { chromium } from 'playwright-core';
+import { serve } from '../../serve.js';
+
+const OUTPUT = fileURLToPath(new URL('../output/', import.meta.url));
+const EXPECTED = ['_root.onEnterFrame', 'foo', 'bar', 'obj.m', 'Cls', 'Cls.m', 'Cls.getV', 'baz', 'anon0'];
+
+let server;
+let context;
+let profile;
+
+before(async () => {
+  server = await serve(0, '127.0.0.1');
+  profile = await mkdtemp(join(tmpdir(), 'vimbrel-viewer-'));
+  await mkdir(OUTPUT, { recursive: true });
+  context = await chromium.launchPersistentContext(profile, {
+    executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
+    headless: true,
+    acceptDownloads: true,
+    viewport: { width: 1200, height: 1400 },
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+           '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+  });
+});
+
+after(async () => {
+  await context?.close();
+  server?.close();
+  if (profile) await rm(profile, { recursive: true, force: true });
+});
+
+test('records the demo movie with F12 and shows its calls', async () => {
+  const page = await context.newPage();
+  const problems = [];
+  page.on('pageerror', (error) => problems.push(error.message));
+  const base = `http://127.0.0.1:${server.address().port}`;
+  await page.goto(`${base}/index.html?movie=test/fixtures/demo-traced.swf`);
+  await page.waitForSelector('body[data-movie="loaded"]', { timeout: 30000 });
+  await page.waitForTimeout(500);
+
+  const player = page.locator('ruffle-player');
+  await player.click();
+  await player.focus();
+  await page.keyboard.down('F12');
+  await page.keyboard.up('F12');
+  await page.waitForTimeout(1000);
+  await page.keyboard.down('F12');
+  await page.keyboard.up('F12');
+
+  const dump = page.locator('article.dump[data-dump="1"]');
+  await dump.waitFor({ timeout: 15000 });
+  const functions = await dump.locator('.stats tbody td:first-child').allTextContents();
+  for (const name of EXPECTED) assert.ok(functions.includes(name), `${name} in ${functions}`);
+  assert.equal(await dump.getAttribute('data-balanced'), 'true');
+  const calls = await dump.locator('.chart rect').count();
+  assert.ok(calls >= EXPECTED.length, `${calls} calls drawn`);
+
+  // Every enter in the raw records has its exit.
+  const raw = await dump.locator('.records li').allTextContents();
+  const enters = raw.filter((r) => / Enter \d+$/.test(r)).length;
+  const exits = raw.filter((r) => / Exit \d+$/.test(r)).length;
+  assert.ok(enters > 0);
+  assert.equal(enters, exits);
+
+  const [download] = await Promise.all([
+    page.waitForEvent('download'),
+    dump.locator('.download-chrome').click(),
+  ]);
+  const trace = JSON.parse(await readFile(await download.path(), 'utf8'));
+  assert.ok(Array.isArray(trace.traceEvents));
+  assert.equal(trace.traceEvents.length, raw.length);
+  assert.ok(trace.traceEvents.every((e) => (e.ph === 'B' || e.ph === 'E') && Number.isFinite(e.ts)));
+
+  await page.screenshot({ path: join(OUTPUT, 'viewer-after-dump.png'), fullPage: true });
+
+  // A second recording, with the page's button this time: the tracer sends
+  // its whole history again, and the page shows only what is new.
+  await page.click('#toggle');
+  await page.waitForTimeout(500);
+  await page.click('#toggle');
+  const second = page.locator('article.dump[data-dump="2"]');
+  await second.waitFor({ timeout: 15000 });
+  const summary = await second.locator('.dump-summary').textContent();
+  assert.match(summary, new RegExp(`the ${raw.length} records before them repeat dump 1`));
+  const secondRaw = await second.locator('.records li').allTextContents();
+  assert.ok(secondRaw.length > 0);
+  assert.equal(await second.getAttribute('data-balanced'), 'true');
+  assert.deepEqual(problems, []);
+});
