@@ -4,12 +4,19 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <vector>
 
 namespace {
 
 bool CopyLines(const std::string& from, const std::string& to) {
-  std::ifstream in(from);
-  std::ofstream out(to);
+  // The same buffer size as vimbrel's streams.
+  std::vector<char> in_buffer(1 << 16), out_buffer(1 << 16);
+  std::ifstream in;
+  std::ofstream out;
+  in.rdbuf()->pubsetbuf(in_buffer.data(), in_buffer.size());
+  out.rdbuf()->pubsetbuf(out_buffer.data(), out_buffer.size());
+  in.open(from);
+  out.open(to);
   if (!in || !out)
     return false;
   std::string line;

@@ -12,6 +12,22 @@ FRAME = """  frame {n}
     push 'counter{n}', 0
     setVariable
     function named{n} ('x', 'y')
+      push 'r{n}', 'frameNo'
+      getVariable
+      push 4
+      modulo
+      push 1, 'named{n}'
+      callFunction
+      setVariable
+      push 'frame ', 'frameNo'
+      getVariable
+      add
+      push ': '
+      add
+      push 'r{n}'
+      getVariable
+      add
+      trace
       push 'x'
       getVariable
       push 'y'
@@ -22,6 +38,22 @@ FRAME = """  frame {n}
 
     push 'stored{n}'
     function  ()
+      push 'r{n}', 'frameNo'
+      getVariable
+      push 4
+      modulo
+      push 1, 'named{n}'
+      callFunction
+      setVariable
+      push 'frame ', 'frameNo'
+      getVariable
+      add
+      push ': '
+      add
+      push 'r{n}'
+      getVariable
+      add
+      trace
       push 'counter{n}', 'counter{n}'
       getVariable
       increment
@@ -37,6 +69,22 @@ FRAME = """  frame {n}
     getVariable
     push 'member{n}'
     function ('a')
+      push 'r{n}', 'frameNo'
+      getVariable
+      push 4
+      modulo
+      push 1, 'named{n}'
+      callFunction
+      setVariable
+      push 'frame ', 'frameNo'
+      getVariable
+      add
+      push ': '
+      add
+      push 'r{n}'
+      getVariable
+      add
+      trace
       push 'a'
       getVariable
       push 1, 'named{n}'
@@ -50,6 +98,22 @@ FRAME = """  frame {n}
       getVariable
       push 'getV'
       function  ()
+        push 'r{n}', 'frameNo'
+        getVariable
+        push 4
+        modulo
+        push 1, 'named{n}'
+        callFunction
+        setVariable
+        push 'frame ', 'frameNo'
+        getVariable
+        add
+        push ': '
+        add
+        push 'r{n}'
+        getVariable
+        add
+        trace
         push 'this'
         getVariable
         push 'v'
@@ -65,6 +129,22 @@ FRAME = """  frame {n}
     getMember
     push 'method{n}'
     function2 (r:1='this') ()
+      push 'r{n}', 'frameNo'
+      getVariable
+      push 4
+      modulo
+      push 1, 'named{n}'
+      callFunction
+      setVariable
+      push 'frame ', 'frameNo'
+      getVariable
+      add
+      push ': '
+      add
+      push 'r{n}'
+      getVariable
+      add
+      trace
       try 'e'
         push r:1, 3
         equals
@@ -92,6 +172,26 @@ FRAME = """  frame {n}
     push '// frame {n} done'
     trace
   end // of frame {n}
+
+  defineMovieClip {n} // total frames: 2
+    frame 0
+      push 'clip{n}'
+      getVariable
+      push 'gotoAndPlay'
+      callMethod
+      pop
+      stop
+    end // of frame 0
+    frame 1
+      push '_root'
+      getVariable
+      push 'counter{n}'
+      getMember
+      push 1
+      add
+      trace
+    end // of frame 1
+  end // of defineMovieClip {n}
 
 """
 

@@ -1,5 +1,7 @@
 #include "passone/scan_states.h"
 
+#include <string_view>
+
 #include "passone/templates.h"
 #include "scan/keywords.h"
 #include "scan/token_reader.h"
@@ -8,7 +10,7 @@
 
 namespace {
 
-bool OpensNestedBlock(const std::string& token) {
+bool OpensNestedBlock(std::string_view token) {
   for (const char* const* opener = nested_block_openers; *opener; ++opener) {
     if (token == *opener)
       return true;

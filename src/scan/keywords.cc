@@ -1,6 +1,7 @@
 #include "scan/keywords.h"
 
-#include <cstring>
+#include <array>
+#include <string_view>
 
 const char* const state_keywords[kStateCount] = {
     nullptr,          // Scan
@@ -27,9 +28,29 @@ const char* const state_keywords[kStateCount] = {
     "constants",      // RewriteConstants
 };
 
+namespace {
+
+std::array<std::string_view, kStateCount> MeasureKeywords() {
+  std::array<std::string_view, kStateCount> measured{};
+  for (int state = 0; state < kStateCount; ++state) {
+    if (state_keywords[state])
+      measured[state] = state_keywords[state];
+  }
+  return measured;
+}
+
+// Measured once: every line is tested against several keywords.
+const std::array<std::string_view, kStateCount> keywords = MeasureKeywords();
+
+}  // namespace
+
 bool token_matches(const std::string& token, int state) {
-  const char* keyword = state_keywords[state];
-  if (!keyword)
+  if (!state_keywords[state])
     return false;
-  return token.compare(0, std::strlen(keyword), keyword) == 0;
+  std::string_view keyword = keywords[state];
+  // Most tokens differ from a keyword in their first character.
+  return token.size() >= keyword.size() &&
+         (keyword.empty() || token[0] == keyword[0]) &&
+         std::char_traits<char>::compare(token.data(), keyword.data(),
+                                         keyword.size()) == 0;
 }

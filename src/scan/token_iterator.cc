@@ -6,6 +6,12 @@ TokenIterator::TokenIterator(const char* begin, const char* limit,
   Advance();
 }
 
+void TokenIterator::restart(const char* begin, const char* limit) {
+  pos = begin;
+  this->limit = limit;
+  Advance();
+}
+
 TokenIterator& TokenIterator::operator++() {
   Advance();
   return *this;
@@ -18,11 +24,12 @@ std::string TokenIterator::operator++(int) {
 }
 
 void TokenIterator::Advance() {
-  token.clear();
-  while (pos != limit && !delimiters(*pos))
-    ++pos;
-  const char* start = pos;
-  while (pos != limit && delimiters(*pos))
-    ++pos;
-  token.assign(start, pos);
+  const char* scan = pos;
+  while (scan != limit && !delimiters(*scan))
+    ++scan;
+  const char* start = scan;
+  while (scan != limit && delimiters(*scan))
+    ++scan;
+  pos = scan;
+  token.assign(start, scan);
 }

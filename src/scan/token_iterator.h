@@ -1,19 +1,27 @@
 #ifndef VIMBREL_SCAN_TOKEN_ITERATOR_H_
 #define VIMBREL_SCAN_TOKEN_ITERATOR_H_
 
+#include <array>
 #include <string>
 
 /// The characters that separate tokens. Calling it on a character answers
 /// true when the character belongs to a token, false when it is a delimiter.
 struct DelimiterSet {
   DelimiterSet() = default;
-  explicit DelimiterSet(std::string delimiters) : chars(std::move(delimiters)) {}
+  explicit DelimiterSet(std::string delimiters) : chars(std::move(delimiters)) {
+    for (char c : chars)
+      delimiter[static_cast<unsigned char>(c)] = true;
+  }
 
   bool operator()(char c) const {
-    return chars.find(c) == std::string::npos;
+    return !delimiter[static_cast<unsigned char>(c)];
   }
 
   std::string chars;
+
+ private:
+  // Every character of every line is tested: a table, not a search.
+  std::array<bool, 256> delimiter{};
 };
 
 /// Splits a span of characters it does not own into tokens: maximal runs of
@@ -36,6 +44,9 @@ class TokenIterator {
   const std::string& current() const { return token; }
   /// One past the last character examined: right after the current token.
   const char* position() const { return pos; }
+
+  /// Stands on the first token of a new span, keeping the delimiters.
+  void restart(const char* begin, const char* limit);
 
   TokenIterator& operator++();
   /// Advances and returns the token that was current before.

@@ -1,5 +1,7 @@
 #include "scan/token_reader.h"
 
+#include <cstring>
+
 #include "state/run_state.h"
 
 namespace {
@@ -23,14 +25,20 @@ int read_token(std::string& out, int new_line) {
     ++*rs.cursor;
   } else {
     do {
-      rs.cursor.reset();
-      if (!rs.input || !std::getline(*rs.input, rs.line))
+      if (!rs.input || !std::getline(*rs.input, rs.line)) {
+        rs.cursor.reset();
         return -1;
+      }
       if (rs.carriage_return_ends_line)
         DropLineEndCarriageReturn(rs.line);
+      // One iterator serves line after line: it is set on each new line
+      // before it is used, and none of its text outlives the line.
       const char* begin = rs.line.data();
-      rs.cursor = std::make_unique<TokenIterator>(
-          begin, begin + rs.line.size(), LineDelimiters());
+      if (rs.cursor)
+        rs.cursor->restart(begin, begin + rs.line.size());
+      else
+        rs.cursor = std::make_unique<TokenIterator>(
+            begin, begin + rs.line.size(), LineDelimiters());
     } while (*rs.cursor == rs.cursor_end);
   }
   out = rs.cursor->current();
@@ -43,21 +51,29 @@ std::size_t current_token_offset() {
          cursor.current().size();
 }
 
-void emit_line(const char* text) {
+namespace {
+
+// Straight into the stream's buffer: no sentry per line. A short write marks
+// the stream bad, and the driver checks it when it closes the file.
+void WriteLine(const char* text, std::size_t size) {
   std::ostream& out = *run_state.output;
-  if (text)
-    out << text;
-  else
-    out.write(run_state.line.data(),
-              static_cast<std::streamsize>(run_state.line.size()));
-  out.put('\n');
+  std::streambuf& buffer = *out.rdbuf();
+  auto length = static_cast<std::streamsize>(size);
+  if (buffer.sputn(text, length) != length ||
+      buffer.sputc('\n') == std::char_traits<char>::eof())
+    out.setstate(std::ios::badbit);
 }
 
-void emit_line(const std::string& text) {
-  std::ostream& out = *run_state.output;
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.put('\n');
+}  // namespace
+
+void emit_line(const char* text) {
+  if (text)
+    WriteLine(text, std::strlen(text));
+  else
+    WriteLine(run_state.line.data(), run_state.line.size());
 }
+
+void emit_line(const std::string& text) { WriteLine(text.data(), text.size()); }
 
 void emit_lines(const char* const* table) {
   int count = count_entries(table);
