@@ -27,8 +27,13 @@ const char name_push_prefix[] = "      push '";
 const char name_push_suffix[] = "'\n";
 
 const char* const nested_block_openers[] = {
-    "try",     "with",          "setTarget",         "setTargetExpr",
-    "ifFrameLoaded", "ifFrameLoadedExpr", nullptr,
+    "try",
+    "with",
+    "setTarget",
+    "setTargetExpr",
+    "ifFrameLoaded",
+    "ifFrameLoadedExpr",
+    nullptr,
 };
 
 const char* const prologue_template[] = {
