@@ -31,5 +31,6 @@ void TokenIterator::Advance() {
   while (scan != limit && delimiters(*scan))
     ++scan;
   pos = scan;
-  token.assign(start, scan);
+  token.clear();
+  token.append(start, static_cast<std::size_t>(scan - start));
 }

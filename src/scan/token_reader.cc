@@ -1,6 +1,8 @@
 #include "scan/token_reader.h"
 
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "state/run_state.h"
 
@@ -75,10 +77,34 @@ void emit_line(const char* text) {
 
 void emit_line(const std::string& text) { WriteLine(text.data(), text.size()); }
 
-void emit_lines(const char* const* table) {
+namespace {
+
+// A table's lines joined, each with its newline, made once per table.
+const std::string& JoinedLines(const char* const* table) {
+  static std::vector<std::pair<const char* const*, std::string>> joined;
+  for (const auto& [known, text] : joined) {
+    if (known == table)
+      return text;
+  }
+  std::string text;
   int count = count_entries(table);
-  for (int i = 0; i < count; ++i)
-    emit_line(table[i]);
+  for (int i = 0; i < count; ++i) {
+    text += table[i];
+    text += '\n';
+  }
+  joined.emplace_back(table, std::move(text));
+  return joined.back().second;
+}
+
+}  // namespace
+
+void emit_lines(const char* const* table) {
+  // One write for the whole table: the blocks are written thousands of times.
+  const std::string& text = JoinedLines(table);
+  std::ostream& out = *run_state.output;
+  auto length = static_cast<std::streamsize>(text.size());
+  if (out.rdbuf()->sputn(text.data(), length) != length)
+    out.setstate(std::ios::badbit);
 }
 
 int count_entries(const char* const* table) {
