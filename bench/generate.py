@@ -7,11 +7,8 @@ prototype method, 'this' members, nested functions, try blocks, returns."""
 
 import sys
 
-FRAME = """  frame {n}
-    constants {pool}
-    push 'counter{n}', 0
-    setVariable
-    function named{n} ('x', 'y')
+# Ordinary code, as compiled movies have it in every function body.
+BODY = """\
       push 'r{n}', 'frameNo'
       getVariable
       push 4
@@ -28,6 +25,14 @@ FRAME = """  frame {n}
       getVariable
       add
       trace
+"""
+
+FRAME = """  frame {n}
+    constants {pool}
+    push 'counter{n}', 0
+    setVariable
+    function named{n} ('x', 'y')
+{body}
       push 'x'
       getVariable
       push 'y'
@@ -38,22 +43,7 @@ FRAME = """  frame {n}
 
     push 'stored{n}'
     function  ()
-      push 'r{n}', 'frameNo'
-      getVariable
-      push 4
-      modulo
-      push 1, 'named{n}'
-      callFunction
-      setVariable
-      push 'frame ', 'frameNo'
-      getVariable
-      add
-      push ': '
-      add
-      push 'r{n}'
-      getVariable
-      add
-      trace
+{body}
       push 'counter{n}', 'counter{n}'
       getVariable
       increment
@@ -69,22 +59,7 @@ FRAME = """  frame {n}
     getVariable
     push 'member{n}'
     function ('a')
-      push 'r{n}', 'frameNo'
-      getVariable
-      push 4
-      modulo
-      push 1, 'named{n}'
-      callFunction
-      setVariable
-      push 'frame ', 'frameNo'
-      getVariable
-      add
-      push ': '
-      add
-      push 'r{n}'
-      getVariable
-      add
-      trace
+{body}
       push 'a'
       getVariable
       push 1, 'named{n}'
@@ -98,22 +73,7 @@ FRAME = """  frame {n}
       getVariable
       push 'getV'
       function  ()
-        push 'r{n}', 'frameNo'
-        getVariable
-        push 4
-        modulo
-        push 1, 'named{n}'
-        callFunction
-        setVariable
-        push 'frame ', 'frameNo'
-        getVariable
-        add
-        push ': '
-        add
-        push 'r{n}'
-        getVariable
-        add
-        trace
+{inner_body}
         push 'this'
         getVariable
         push 'v'
@@ -129,22 +89,7 @@ FRAME = """  frame {n}
     getMember
     push 'method{n}'
     function2 (r:1='this') ()
-      push 'r{n}', 'frameNo'
-      getVariable
-      push 4
-      modulo
-      push 1, 'named{n}'
-      callFunction
-      setVariable
-      push 'frame ', 'frameNo'
-      getVariable
-      add
-      push ': '
-      add
-      push 'r{n}'
-      getVariable
-      add
-      trace
+{body}
       try 'e'
         push r:1, 3
         equals
@@ -213,7 +158,9 @@ def main():
     with open(sys.argv[2], "w") as out:
         out.write("movie 'bench.swf' // flash 8, total frames: many\n\n")
         while written < target:
-            text = FRAME.format(n=n, pool=pool(n))
+            body = BODY.format(n=n).rstrip("\n")
+            inner_body = "\n".join("  " + line for line in body.split("\n"))
+            text = FRAME.format(n=n, pool=pool(n), body=body, inner_body=inner_body)
             out.write(text)
             written += len(text)
             n += 1

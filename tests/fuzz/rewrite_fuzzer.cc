@@ -8,12 +8,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "driver/driver.h"
 #include "driver/passes.h"
 #include "state/run_state.h"
+#include "support/files.h"
 #include "support/output_properties.h"
 
 namespace {
@@ -26,13 +26,6 @@ const std::string& PrivateDirectory() {
     return std::string(pattern);
   }();
   return directory;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
 }
 
 // The run's messages are expected; keep them out of the fuzzer's log.
@@ -65,12 +58,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fprintf(stderr, "vimbrel failed with status %d\n", status);
     abort();
   }
-  if (ReadFile(names.input) != input) {
+  if (read_file(names.input) != input) {
     fprintf(stderr, "the input file changed\n");
     abort();
   }
   std::string broken = check_rewrite_properties(
-      input, ReadFile(names.intermediate), ReadFile(names.final_output));
+      input, read_file(names.intermediate), read_file(names.final_output));
   if (!broken.empty()) {
     fprintf(stderr, "property broken: %s\n", broken.c_str());
     abort();

@@ -4,8 +4,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -57,21 +55,4 @@ RunResult run_vimbrel(const std::string& directory,
   fs::remove(stderr_path);
   fs::remove(stdout_path);
   return result;
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-void write_file(const std::string& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary);
-  out << content;
-}
-
-bool file_exists(const std::string& path) {
-  std::error_code error;
-  return fs::exists(fs::symlink_status(path, error));
 }

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "support/files.h"
+
 /// A fresh directory, removed with everything in it when this goes.
 class TempDir {
  public:
@@ -30,9 +32,5 @@ struct RunResult {
 RunResult run_vimbrel(const std::string& directory,
                       const std::vector<std::string>& arguments,
                       const std::string& shell_prefix = "");
-
-std::string read_file(const std::string& path);
-void write_file(const std::string& path, const std::string& content);
-bool file_exists(const std::string& path);
 
 #endif  // VIMBREL_TESTS_SUPPORT_BINARY_RUNNER_H_
