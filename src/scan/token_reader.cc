@@ -56,13 +56,24 @@ std::size_t current_token_offset() {
 namespace {
 
 // Straight into the stream's buffer: no sentry per line. A short write marks
-// the stream bad, and the driver checks it when it closes the file.
-void WriteLine(const char* text, std::size_t size) {
+// the stream bad, and the driver checks it when it closes the file; a file
+// buffer that failed is not written to again, since its state is undefined.
+bool WriteText(const char* text, std::size_t size) {
   std::ostream& out = *run_state.output;
-  std::streambuf& buffer = *out.rdbuf();
   auto length = static_cast<std::streamsize>(size);
-  if (buffer.sputn(text, length) != length ||
-      buffer.sputc('\n') == std::char_traits<char>::eof())
+  if (out.bad())
+    return false;
+  if (out.rdbuf()->sputn(text, length) == length)
+    return true;
+  out.setstate(std::ios::badbit);
+  return false;
+}
+
+void WriteLine(const char* text, std::size_t size) {
+  if (!WriteText(text, size))
+    return;
+  std::ostream& out = *run_state.output;
+  if (out.rdbuf()->sputc('\n') == std::char_traits<char>::eof())
     out.setstate(std::ios::badbit);
 }
 
@@ -101,10 +112,7 @@ const std::string& JoinedLines(const char* const* table) {
 void emit_lines(const char* const* table) {
   // One write for the whole table: the blocks are written thousands of times.
   const std::string& text = JoinedLines(table);
-  std::ostream& out = *run_state.output;
-  auto length = static_cast<std::streamsize>(text.size());
-  if (out.rdbuf()->sputn(text.data(), length) != length)
-    out.setstate(std::ios::badbit);
+  WriteText(text.data(), text.size());
 }
 
 int count_entries(const char* const* table) {
