@@ -55,14 +55,12 @@ bool OpenOutput(const std::string& path) {
   return !run_state.output->fail();
 }
 
-// Flushes and closes the output; false when any of its text was not written.
+// Flushes and closes the output, which OpenOutput made a file; false when
+// any of its text was not written.
 bool CloseOutput() {
-  auto* file = dynamic_cast<std::ofstream*>(run_state.output.get());
-  if (file)
-    file->close();
-  else
-    run_state.output->flush();
-  bool written = !run_state.output->fail();
+  auto& file = static_cast<std::ofstream&>(*run_state.output);
+  file.close();
+  bool written = !file.fail();
   run_state.output.reset();
   return written;
 }
@@ -116,9 +114,7 @@ int CloseFirstPass(const FileNames& names) {
 }
 
 int RunPassTwo(const FileNames& names) {
-  run_state.input =
-      std::make_unique<BufferedFile<std::ifstream>>(names.intermediate);
-  if (run_state.input->fail())
+  if (!OpenInput(names.intermediate))
     return Fail(kCouldNotOpenTemporary);
   if (SameFile(names.final_output, names.input) ||
       SameFile(names.final_output, names.intermediate) ||
