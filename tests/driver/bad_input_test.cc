@@ -203,6 +203,16 @@ TEST(BadInputTest, OutputNamesThatLinkToTheInputAreRefused) {
   }
 }
 
+// A run that could not write `file`: reported, a failure, input untouched.
+void ExpectWriteFailure(const TempDir& dir, const RunResult& run,
+                        const std::string& file, const std::string& input) {
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.standard_error.find("Could not write " + file + ".\n"),
+            std::string::npos);
+  EXPECT_EQ(run.standard_error.find("Finished second pass"), std::string::npos);
+  EXPECT_EQ(read_file(dir.file("movie.flm")), input);
+}
+
 TEST(BadInputTest, DiskFullDuringPassOneAndPassTwo) {
   std::string input;
   for (int i = 0; i < 20000; ++i)
@@ -210,26 +220,17 @@ TEST(BadInputTest, DiskFullDuringPassOneAndPassTwo) {
   {
     TempDir dir;
     write_file(dir.file("movie.flm"), input);
-    RunResult run = run_vimbrel(dir.path(), {"movie.flm"},
-                                "trap '' XFSZ; ulimit -f 512;");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.standard_error.find("Could not write movie.tmp.\n"),
-              std::string::npos);
-    EXPECT_EQ(run.standard_error.find("Finished second pass"),
-              std::string::npos);
-    EXPECT_EQ(read_file(dir.file("movie.flm")), input);
+    ExpectWriteFailure(dir,
+                       run_vimbrel(dir.path(), {"movie.flm"},
+                                   "trap '' XFSZ; ulimit -f 512;"),
+                       "movie.tmp", input);
   }
   {
     TempDir dir;
     write_file(dir.file("movie.flm"), input);
     fs::create_symlink("/dev/full", dir.file("movie.fln"));
-    RunResult run = run_vimbrel(dir.path(), {"movie.flm"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.standard_error.find("Could not write movie.fln.\n"),
-              std::string::npos);
-    EXPECT_EQ(run.standard_error.find("Finished second pass"),
-              std::string::npos);
-    EXPECT_EQ(read_file(dir.file("movie.flm")), input);
+    ExpectWriteFailure(dir, run_vimbrel(dir.path(), {"movie.flm"}),
+                       "movie.fln", input);
   }
 }
 
