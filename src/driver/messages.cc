@@ -14,9 +14,10 @@ const char kCouldNotOpenInput[] = "Could not open %s. Exiting...";
 const char kCouldNotCreateTemporary[] =
     "Could not create a temporary output file.";
 const char kFinishedFirstPass[] = "Finished first pass at processing %s.";
-const char kNoTracerWarning[] =
-    "Warning: no constant pool follows a frame line in %s; the tracer will "
-    "not be created.";
+const char kOldFlashWarning[] =
+    "Warning: %s is a Flash %d movie; the tracer needs Flash 6 or later.";
+const char kNoFrameWarning[] =
+    "Warning: no frame line in %s; the tracer will not be created.";
 const char kTokenIteratorMessedUp[] = "Token Iterator is messed up.";
 const char kInputFileMessedUp[] = "InputFile is messed up.";
 const char kCouldNotOpenTemporary[] = "Could not open the temporary input file.";

@@ -8,7 +8,8 @@ extern const char* const usage_banner[];
 extern const char kCouldNotOpenInput[];          // input name
 extern const char kCouldNotCreateTemporary[];
 extern const char kFinishedFirstPass[];          // input name
-extern const char kNoTracerWarning[];            // input name
+extern const char kOldFlashWarning[];            // input name, version
+extern const char kNoFrameWarning[];             // input name
 extern const char kTokenIteratorMessedUp[];
 extern const char kInputFileMessedUp[];
 extern const char kCouldNotOpenTemporary[];

@@ -8,6 +8,7 @@
 
 #include "driver/messages.h"
 #include "driver/tracer_constants.h"
+#include "passone/movie_layout.h"
 #include "scan/token_reader.h"
 #include "state/run_state.h"
 #include "state/state_handlers.h"
@@ -81,6 +82,15 @@ void SeedConstantNames() {
     run_state.constant_names.insert(tracer_constants[i]);
 }
 
+void WarnWhereTheTracerCannotRun(const std::string& input) {
+  const MovieLayout& layout = run_state.layout;
+  if (layout.flash_version >= 0 &&
+      layout.flash_version < kFirstFlashWithGlobal)
+    log_line(kOldFlashWarning, input.c_str(), layout.flash_version);
+  if (layout.frame_lines == 0)
+    log_line(kNoFrameWarning, input.c_str());
+}
+
 int RunPassOne(const FileNames& names) {
   if (!OpenInput(names.input))
     return Fail(kCouldNotOpenInput, names.input);
@@ -94,8 +104,8 @@ int RunPassOne(const FileNames& names) {
   run_state.carriage_return_ends_line = true;
   run_pass();
   log_line(kFinishedFirstPass, names.input.c_str());
-  if (run_state.entry_blocks_written > 0 && !run_state.constants_done)
-    log_line(kNoTracerWarning, names.input.c_str());
+  if (run_state.entry_blocks_written > 0)
+    WarnWhereTheTracerCannotRun(names.input);
   return kExitSuccess;
 }
 
@@ -120,6 +130,13 @@ int RunPassTwo(const FileNames& names) {
       SameFile(names.final_output, names.intermediate) ||
       !OpenOutput(names.final_output))
     return Fail(kCouldNotOpenFinal);
+  // Without a pool after a frame line pass one wrote no tracer.
+  run_state.tracer_frame =
+      run_state.entry_blocks_written > 0 && !run_state.constants_done
+          ? tracer_frame_without_pool()
+          : 0;
+  run_state.frame_lines_copied = 0;
+  run_state.line_number = 0;
   run_state.state = Rescan;
   run_state.constants_done = 0;
   run_state.carriage_return_ends_line = false;

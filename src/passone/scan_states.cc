@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "passone/movie_layout.h"
 #include "passone/templates.h"
 #include "scan/keywords.h"
 #include "scan/token_reader.h"
@@ -20,9 +21,22 @@ bool OpensNestedBlock(std::string_view token) {
 
 }  // namespace
 
+bool current_line_closes(const char* block) {
+  const char* begin = run_state.line.data();
+  TokenIterator tokens(begin, begin + run_state.line.size(),
+                       DelimiterSet(" \t"));
+  const char* const mark[] = {"//", "of", block};
+  for (const char* word : mark) {
+    if (++tokens == TokenIterator() || tokens.current() != word)
+      return false;
+  }
+  return true;
+}
+
 int read_line_start(std::string& token) {
   if (read_token(token, 1) < 0)
     return -1;
+  note_movie_layout(token);
   if (!run_state.function_stack.empty() && OpensNestedBlock(token))
     ++run_state.function_stack.back().open_blocks;
   return 1;

@@ -13,6 +13,10 @@ int frame_seen();
 /// block that opens inside the innermost open function. -1 at the end.
 int read_line_start(std::string& token);
 
+/// True when the current line's second to fourth tokens are "// of" and
+/// `block`: flasm's mark on the line that closes such a block.
+bool current_line_closes(const char* block);
+
 /// Scan's decision for a line whose first token is `token`: writes the line
 /// or hands it, unwritten, to the state that writes it.
 void hand_on_as_scan(const std::string& token);

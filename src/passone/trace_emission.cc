@@ -1,5 +1,6 @@
 #include "passone/trace_emission.h"
 
+#include "passone/scan_states.h"
 #include "passone/templates.h"
 #include "scan/token_reader.h"
 #include "state/run_state.h"
@@ -40,20 +41,6 @@ int CopyLine() {
   return 1;
 }
 
-// flasm closes every function body with "end // of function", whatever
-// blocks of the body are still open.
-bool IsFunctionEndMark() {
-  const char* begin = run_state.line.data();
-  TokenIterator tokens(begin, begin + run_state.line.size(),
-                       DelimiterSet(" \t"));
-  const char* const mark[] = {"//", "of", "function"};
-  for (const char* word : mark) {
-    if (++tokens == TokenIterator() || tokens.current() != word)
-      return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 int enter_named() { return EnterFunction(); }
@@ -65,7 +52,7 @@ int function_end() {
   if (run_state.function_stack.empty())
     return CopyLine();
   OpenFunction& innermost = run_state.function_stack.back();
-  if (innermost.open_blocks > 0 && !IsFunctionEndMark()) {
+  if (innermost.open_blocks > 0 && !current_line_closes("function")) {
     --innermost.open_blocks;
     return CopyLine();
   }

@@ -1,6 +1,9 @@
 #include "passtwo/pool_rewrite.h"
 
+#include <cstring>
+
 #include "driver/driver.h"
+#include "passone/templates.h"
 #include "scan/keywords.h"
 #include "scan/token_reader.h"
 #include "state/run_state.h"
@@ -11,10 +14,27 @@ namespace {
 const char kInvalidToken[] = "invalid token:%s, supposed to be:%s.";
 const char kMergedLinePrefix[] = "    constants ";
 
+// The tracer goes where the movie runs it first, so that it exists before
+// any traced function is called; its lines are written as pass one writes
+// them after a pool, less the blank ones, which this file never holds.
+void EmitPoolAndTracer() {
+  run_state.constants_done = 1;
+  emit_line(merged_constants_line(run_state.constant_names));
+  for (const char* const* line = prologue_template; *line; ++line) {
+    if (std::strspn(*line, " \t") != std::strlen(*line))
+      emit_line(*line);
+  }
+}
+
 void CopyLineWatchingFrames(const std::string& token) {
   emit_line();
-  run_state.state = token_matches(token, FrameSeenAgain) ? FrameSeenAgain
-                                                         : Rescan;
+  if (!token_matches(token, FrameSeenAgain)) {
+    run_state.state = Rescan;
+    return;
+  }
+  run_state.state = FrameSeenAgain;
+  if (++run_state.frame_lines_copied == run_state.tracer_frame)
+    EmitPoolAndTracer();
 }
 
 }  // namespace

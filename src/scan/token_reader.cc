@@ -31,6 +31,7 @@ int read_token(std::string& out, int new_line) {
         rs.cursor.reset();
         return -1;
       }
+      ++rs.line_number;
       if (rs.carriage_return_ends_line)
         DropLineEndCarriageReturn(rs.line);
       // One iterator serves line after line: it is set on each new line

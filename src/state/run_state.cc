@@ -10,10 +10,14 @@ void clear_run_state() {
   rs.state = 0;
   rs.constants_done = 0;
   rs.line.clear();
+  rs.line_number = 0;
   rs.constant_names.clear();
   rs.function_stack.clear();
   rs.function_name.clear();
   rs.anonymous_count = 0;
   rs.entry_blocks_written = 0;
   rs.carriage_return_ends_line = false;
+  rs.layout = MovieLayout();
+  rs.tracer_frame = 0;
+  rs.frame_lines_copied = 0;
 }

@@ -17,6 +17,19 @@ struct OpenFunction {
   int open_blocks = 0;
 };
 
+/// What pass one learns of the movie's timelines, to place the tracer.
+struct MovieLayout {
+  /// Frame lines seen so far; a frame line is known by its ordinal.
+  long frame_lines = 0;
+  long first_frame = 0;
+  /// The first frame line outside every defineMovieClip block: the main
+  /// timeline's.
+  long first_main_frame = 0;
+  int movie_clip_depth = 0;
+  /// From flasm's movie line ("// flash N"); -1 when the input has none.
+  int flash_version = -1;
+};
+
 /// The one record of the rewriter's state, shared by every state handler.
 struct RunState {
   /// Index into state_handlers and state_keywords.
@@ -26,6 +39,8 @@ struct RunState {
   std::unique_ptr<std::ostream> output;
   /// The current input line, without its line end.
   std::string line;
+  /// Physical lines read in this pass, blank ones included.
+  long line_number = 0;
   /// Walks `line`; absent at the start of each pass and after the input ends.
   std::unique_ptr<TokenIterator> cursor;
   TokenIterator cursor_end;
@@ -40,6 +55,11 @@ struct RunState {
   /// A carriage return before a line end belongs to the line end in flasm
   /// text from Windows; in the intermediate file it is text.
   bool carriage_return_ends_line = false;
+  MovieLayout layout;
+  /// Pass two writes the pool and the tracer after this frame line (an
+  /// ordinal, 0 for none) when pass one found no pool to put them after.
+  long tracer_frame = 0;
+  long frame_lines_copied = 0;
 };
 
 extern RunState run_state;

@@ -195,7 +195,7 @@ TEST(BadInputTest, OutputNamesThatLinkToTheInputAreRefused) {
     EXPECT_EQ(run.status, 1) << target;
     EXPECT_EQ(run.standard_error,
               "Finished first pass at processing movie.flm.\n"
-              "Warning: no constant pool follows a frame line in movie.flm; "
+              "Warning: no frame line in movie.flm; "
               "the tracer will not be created.\n"
               "Could not open the final output file.\n")
         << target;

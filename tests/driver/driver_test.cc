@@ -172,8 +172,6 @@ TEST(WriteFailureTest, IntermediateOnAFullDevice) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.standard_error,
             "Finished first pass at processing movie.flm.\n"
-            "Warning: no constant pool follows a frame line in movie.flm; "
-            "the tracer will not be created.\n"
             "Could not write movie.tmp.\n");
   EXPECT_FALSE(file_exists(dir.file("movie.fln")));
 }

@@ -26,6 +26,20 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
 }
 
+// The first `count` tokens of a line.
+Lines Tokens(const std::string& line, std::size_t count) {
+  Lines tokens;
+  std::size_t end = 0;
+  while (tokens.size() < count) {
+    std::size_t begin = line.find_first_not_of(" \t", end);
+    if (begin == std::string::npos)
+      break;
+    end = line.find_first_of(" \t", begin);
+    tokens.push_back(line.substr(begin, end - begin));
+  }
+  return tokens;
+}
+
 Lines SplitLines(const std::string& text) {
   Lines lines;
   std::size_t start = 0;
@@ -85,7 +99,8 @@ std::string Numbered(const std::string& what, std::size_t line) {
 }
 
 std::string CheckIntermediate(const std::string& input, const Lines& lines,
-                              std::set<std::string>& traced) {
+                              std::set<std::string>& traced,
+                              bool& wrote_tracer) {
   static const Lines entry = Table(entry_template);
   static const Lines exit = Table(exit_template);
   static const Lines prologue = Table(prologue_template);
@@ -116,6 +131,7 @@ std::string CheckIntermediate(const std::string& input, const Lines& lines,
       kept.push_back(lines[i++]);
     }
   }
+  wrote_tracer = prologues > 0;
   Lines expected = InputLinesWithTokens(input);
   for (std::size_t i = 0; i < expected.size() || i < kept.size(); ++i) {
     if (i >= kept.size() || i >= expected.size() || kept[i] != expected[i])
@@ -147,8 +163,51 @@ std::string CheckMergedPool(const std::string& line,
   return "";
 }
 
+bool IsFrameLine(const std::string& line) {
+  return StartsWith(FirstToken(line), "frame");
+}
+
+// The frame line after which pass two must write the pool and the tracer
+// when pass one wrote none: the first outside defineMovieClip blocks, else
+// the first; an ordinal, 0 when there is none.
+std::size_t TracerFrame(const Lines& intermediate) {
+  std::size_t frames = 0, first = 0;
+  int clip_depth = 0;
+  for (const std::string& line : intermediate) {
+    std::string first_token = FirstToken(line);
+    if (IsFrameLine(line)) {
+      ++frames;
+      if (clip_depth == 0)
+        return frames;
+      if (!first)
+        first = frames;
+    } else if (first_token == "defineMovieClip") {
+      ++clip_depth;
+    } else if (clip_depth > 0 &&
+               Tokens(line, 4) == Lines{"end", "//", "of",
+                                        "defineMovieClip"}) {
+      --clip_depth;
+    }
+  }
+  return first;
+}
+
+Lines PrologueWithTokens() {
+  Lines lines;
+  for (const std::string& line : Table(prologue_template)) {
+    if (HoldsToken(line))
+      lines.push_back(line);
+  }
+  return lines;
+}
+
 std::string CheckFinal(const Lines& intermediate, const Lines& final_lines,
-                       const std::set<std::string>& traced) {
+                       const std::set<std::string>& traced,
+                       bool pass_one_wrote_tracer) {
+  static const Lines prologue = PrologueWithTokens();
+  std::size_t tracer_frame =
+      traced.empty() || pass_one_wrote_tracer ? 0 : TracerFrame(intermediate);
+  std::size_t frames = 0;
   bool after_frame = false;
   bool merged = false;
   std::size_t at = 0;
@@ -171,10 +230,42 @@ std::string CheckFinal(const Lines& intermediate, const Lines& final_lines,
     if (at >= final_lines.size() || final_lines[at] != line)
       return Numbered("final file differs from the intermediate", at);
     ++at;
-    after_frame = StartsWith(first, "frame");
+    after_frame = IsFrameLine(line);
+    if (after_frame && ++frames == tracer_frame) {
+      merged = true;
+      if (at >= final_lines.size())
+        return "final file lacks the merged pool after its tracer's frame";
+      std::string broken = CheckMergedPool(final_lines[at++], traced);
+      if (!broken.empty())
+        return broken;
+      if (!MatchesAt(final_lines, at, prologue))
+        return Numbered("no tracer after the pool written for it", at);
+      at += prologue.size();
+    }
   }
   if (at != final_lines.size())
     return Numbered("final file has extra lines", at);
+  return "";
+}
+
+// Wherever the tracer came from, a traced movie with a frame line has it
+// once, right after the one merged pool.
+std::string CheckOneTracer(const Lines& intermediate, const Lines& final_lines,
+                           const std::set<std::string>& traced) {
+  bool has_frame = false;
+  for (const std::string& line : intermediate)
+    has_frame = has_frame || IsFrameLine(line);
+  if (traced.empty() || !has_frame)
+    return "";
+  const std::string first_tracer_line = prologue_template[0];
+  int pools_before_tracer = 0;
+  for (std::size_t i = 0; i + 1 < final_lines.size(); ++i) {
+    if (StartsWith(final_lines[i], "    constants ") &&
+        final_lines[i + 1] == first_tracer_line)
+      ++pools_before_tracer;
+  }
+  if (pools_before_tracer != 1)
+    return "traced movie without exactly one pool followed by the tracer";
   return "";
 }
 
@@ -189,10 +280,16 @@ std::string check_rewrite_properties(const std::string& input,
     return "final file does not end with a newline";
   Lines intermediate_lines = SplitLines(intermediate);
   std::set<std::string> traced;
-  std::string broken = CheckIntermediate(input, intermediate_lines, traced);
+  bool pass_one_wrote_tracer = false;
+  std::string broken = CheckIntermediate(input, intermediate_lines, traced,
+                                         pass_one_wrote_tracer);
   if (!broken.empty())
     return "intermediate: " + broken;
-  broken = CheckFinal(intermediate_lines, SplitLines(final_output), traced);
+  Lines final_lines = SplitLines(final_output);
+  broken = CheckFinal(intermediate_lines, final_lines, traced,
+                      pass_one_wrote_tracer);
+  if (broken.empty())
+    broken = CheckOneTracer(intermediate_lines, final_lines, traced);
   if (!broken.empty())
     return "final: " + broken;
   return "";

@@ -12,7 +12,11 @@
 ///   exit block directly precedes a return or end line, the prologue follows
 ///   a constants line and is written at most once;
 /// - the final file has at most one constants line directly after a frame
-///   line, and it declares every name that the entry blocks push.
+///   line, and it declares every name that the entry blocks push;
+/// - where pass one wrote no tracer, pass two writes the merged pool and the
+///   tracer after the main timeline's first frame line (else the first);
+///   a traced movie with a frame line has exactly one pool followed by the
+///   tracer.
 /// Returns an empty string when all hold, else what broke.
 std::string check_rewrite_properties(const std::string& input,
                                      const std::string& intermediate,

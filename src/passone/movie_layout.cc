@@ -1,0 +1,66 @@
+#include "passone/movie_layout.h"
+
+#include <cstring>
+#include <string_view>
+
+#include "passone/scan_states.h"
+#include "scan/keywords.h"
+#include "scan/string_literal.h"
+#include "scan/token_reader.h"
+#include "state/run_state.h"
+#include "state/state_handlers.h"
+
+namespace {
+
+// flasm's first line: movie 'name.swf' [compressed] // flash N, total ...
+// The name is read as a literal so that "// flash" inside it is not taken.
+int FlashVersionOfMovieLine(std::string_view line) {
+  std::size_t open = line.find('\'');
+  std::string name;
+  std::size_t after_name;
+  if (open == std::string_view::npos ||
+      !read_string_literal(line, open, name, after_name))
+    return -1;
+  const char mark[] = "// flash ";
+  std::size_t at = line.find(mark, after_name);
+  if (at == std::string_view::npos)
+    return -1;
+  std::size_t digits = at + std::strlen(mark);
+  while (digits < line.size() && line[digits] == '0')
+    ++digits;
+  std::size_t end = digits;
+  while (end < line.size() && line[end] >= '0' && line[end] <= '9')
+    ++end;
+  if (end == at + std::strlen(mark))
+    return -1;
+  // Only versions below 6 matter: any longer number is at least 10.
+  if (end - digits > 1)
+    return 10;
+  return end == digits ? 0 : line[digits] - '0';
+}
+
+}  // namespace
+
+void note_movie_layout(const std::string& token) {
+  MovieLayout& layout = run_state.layout;
+  if (run_state.line_number == 1 && token == "movie") {
+    layout.flash_version = FlashVersionOfMovieLine(run_state.line);
+  } else if (token_matches(token, FrameSeen)) {
+    ++layout.frame_lines;
+    if (!layout.first_frame)
+      layout.first_frame = layout.frame_lines;
+    if (!layout.first_main_frame && layout.movie_clip_depth == 0)
+      layout.first_main_frame = layout.frame_lines;
+  } else if (token == "defineMovieClip") {
+    ++layout.movie_clip_depth;
+  } else if (token == "end" && layout.movie_clip_depth > 0 &&
+             current_line_closes("defineMovieClip")) {
+    --layout.movie_clip_depth;
+  }
+}
+
+long tracer_frame_without_pool() {
+  const MovieLayout& layout = run_state.layout;
+  return layout.first_main_frame ? layout.first_main_frame
+                                 : layout.first_frame;
+}
