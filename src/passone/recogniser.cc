@@ -1,6 +1,7 @@
 #include "passone/recogniser.h"
 
 #include "driver/driver.h"
+#include "passone/register_names.h"
 #include "passone/scan_states.h"
 #include "scan/keywords.h"
 #include "scan/string_literal.h"
@@ -62,10 +63,17 @@ int push_line() {
   if (read_token(token, 0) < 0)
     return 0;
   std::string name;
+  RegisterPush member;
   if (ReadQuotedName(token, NamePushed, name)) {
     run_state.function_name =
         name == "this" ? InnermostFunctionOrRoot() : name;
     run_state.state = NamePushed;
+  } else if (read_register_push(
+                 std::string_view(run_state.line).substr(current_token_offset()),
+                 member)) {
+    // A member of what the register holds, as a pushed member name is.
+    run_state.function_name = register_member_name(member);
+    run_state.state = MemberNamed;
   } else {
     run_state.state = Scan;
   }

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "passone/movie_layout.h"
+#include "passone/register_names.h"
 #include "passone/templates.h"
 #include "scan/keywords.h"
 #include "scan/token_reader.h"
@@ -37,6 +38,7 @@ int read_line_start(std::string& token) {
   if (read_token(token, 1) < 0)
     return -1;
   note_movie_layout(token);
+  note_register_line(token);
   if (!run_state.function_stack.empty() && OpensNestedBlock(token))
     ++run_state.function_stack.back().open_blocks;
   return 1;

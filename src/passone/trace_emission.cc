@@ -1,5 +1,6 @@
 #include "passone/trace_emission.h"
 
+#include "passone/register_names.h"
 #include "passone/scan_states.h"
 #include "passone/templates.h"
 #include "scan/token_reader.h"
@@ -58,6 +59,7 @@ int function_end() {
   }
   std::string name = std::move(innermost.name);
   run_state.function_stack.pop_back();
+  note_function_closed(name);
   return ExitFunction(name);
 }
 

@@ -18,6 +18,7 @@ void clear_run_state() {
   rs.entry_blocks_written = 0;
   rs.carriage_return_ends_line = false;
   rs.layout = MovieLayout();
+  rs.registers = RegisterNames();
   rs.tracer_frame = 0;
   rs.frame_lines_copied = 0;
 }

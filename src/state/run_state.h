@@ -2,6 +2,7 @@
 #define VIMBREL_STATE_RUN_STATE_H_
 
 #include <istream>
+#include <map>
 #include <memory>
 #include <ostream>
 #include <set>
@@ -30,6 +31,20 @@ struct MovieLayout {
   int flash_version = -1;
 };
 
+/// What registers hold outside function bodies: ActionScript 2 compilers
+/// keep a class and its prototype there while they define its methods.
+struct RegisterNames {
+  /// Register number to the traced name it holds.
+  std::map<int, std::string> held;
+  /// Set for one line after the end of a function that left no body open.
+  bool function_just_closed = false;
+  std::string closed_function;
+  /// Progress through `push r:N, 'prototype'`, `getMember`, `setRegister`:
+  /// the lines of that pattern seen so far, and N.
+  int prototype_lines = 0;
+  int prototype_of = -1;
+};
+
 /// The one record of the rewriter's state, shared by every state handler.
 struct RunState {
   /// Index into state_handlers and state_keywords.
@@ -56,6 +71,7 @@ struct RunState {
   /// text from Windows; in the intermediate file it is text.
   bool carriage_return_ends_line = false;
   MovieLayout layout;
+  RegisterNames registers;
   /// Pass two writes the pool and the tracer after this frame line (an
   /// ordinal, 0 for none) when pass one found no pool to put them after.
   long tracer_frame = 0;

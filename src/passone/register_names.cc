@@ -1,0 +1,94 @@
+#include "passone/register_names.h"
+
+#include <string_view>
+
+#include "scan/keywords.h"
+#include "state/run_state.h"
+#include "state/state_handlers.h"
+
+namespace {
+
+// Lines that start code of another timeline, clip or button: what registers
+// held before means nothing there.
+bool StartsOtherCode(const std::string& token) {
+  return token == "frame" || token == "initMovieClip" ||
+         token == "defineMovieClip" || token == "on" ||
+         token == "onClipEvent" || token == "defineButton";
+}
+
+// The text after the line's first token.
+std::string_view Operands() {
+  std::string_view line = run_state.line;
+  std::size_t first = line.find_first_not_of(" \t");
+  std::size_t after = line.find_first_of(" \t", first);
+  return after == std::string_view::npos ? std::string_view()
+                                         : line.substr(after);
+}
+
+// The register of `setRegister r:N`, or -1.
+int SetRegisterNumber() {
+  std::string_view operands = Operands();
+  std::size_t at = operands.find_first_not_of(" \t");
+  if (at == std::string_view::npos || operands.compare(at, 2, "r:") != 0)
+    return -1;
+  std::size_t end = operands.find_first_of(" \t", at);
+  return register_number(operands.substr(at + 2, end == std::string_view::npos
+                                                      ? end
+                                                      : end - at - 2));
+}
+
+void SetRegister(int number, RegisterNames& registers, bool just_closed,
+                 int prototype_lines) {
+  auto& held = registers.held;
+  if (just_closed) {
+    held[number] = registers.closed_function;
+  } else if (prototype_lines == 2 && held.count(registers.prototype_of)) {
+    held[number] = held[registers.prototype_of];
+  } else {
+    held.erase(number);
+  }
+}
+
+}  // namespace
+
+void note_register_line(const std::string& token) {
+  RegisterNames& registers = run_state.registers;
+  bool just_closed = registers.function_just_closed;
+  int prototype_lines = registers.prototype_lines;
+  registers.function_just_closed = false;
+  registers.prototype_lines = 0;
+  if (!run_state.function_stack.empty())
+    return;
+  if (StartsOtherCode(token)) {
+    registers.held.clear();
+  } else if (token == "setRegister") {
+    int number = SetRegisterNumber();
+    if (number >= 0)
+      SetRegister(number, registers, just_closed, prototype_lines);
+  } else if (token == "getMember" && prototype_lines == 1) {
+    registers.prototype_lines = 2;
+  } else if (token_matches(token, PushLine)) {
+    RegisterPush push;
+    if (read_register_push(Operands(), push) &&
+        push.literal == "prototype" &&
+        register_number(push.register_name) >= 0) {
+      registers.prototype_lines = 1;
+      registers.prototype_of = register_number(push.register_name);
+    }
+  }
+}
+
+void note_function_closed(const std::string& name) {
+  if (!run_state.function_stack.empty())
+    return;
+  run_state.registers.function_just_closed = true;
+  run_state.registers.closed_function = name;
+}
+
+std::string register_member_name(const RegisterPush& push) {
+  int number = register_number(push.register_name);
+  const auto& held = run_state.registers.held;
+  if (number < 0 || !run_state.function_stack.empty() || !held.count(number))
+    return push.literal;
+  return held.at(number) + "." + push.literal;
+}
