@@ -257,11 +257,11 @@ std::string CheckOneTracer(const Lines& intermediate, const Lines& final_lines,
     has_frame = has_frame || IsFrameLine(line);
   if (traced.empty() || !has_frame)
     return "";
-  const std::string first_tracer_line = prologue_template[0];
+  static const Lines prologue = PrologueWithTokens();
   int pools_before_tracer = 0;
   for (std::size_t i = 0; i + 1 < final_lines.size(); ++i) {
     if (StartsWith(final_lines[i], "    constants ") &&
-        final_lines[i + 1] == first_tracer_line)
+        MatchesAt(final_lines, i + 1, prologue))
       ++pools_before_tracer;
   }
   if (pools_before_tracer != 1)
