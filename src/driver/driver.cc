@@ -1,11 +1,10 @@
 #include "driver/driver.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
 
 #include "driver/messages.h"
-#include "scan/token_reader.h"
+#include "scan/line_table.h"
+#include "state/log_line.h"
 #include "state/run_state.h"
 #include "state/state_handlers.h"
 
@@ -34,14 +33,6 @@ void print_usage() {
     log_line("%s", usage_banner[i]);
 }
 
-void log_line(const char* format, ...) {
-  va_list arguments;
-  va_start(arguments, format);
-  std::vfprintf(stderr, format, arguments);
-  va_end(arguments);
-  std::fputc('\n', stderr);
-}
-
 void shutdown(int exit_status) {
   run_state.constant_names.clear();
   run_state.cursor.reset();
@@ -50,7 +41,3 @@ void shutdown(int exit_status) {
   run_state.input.reset();
   std::exit(exit_status);
 }
-
-void reset_anonymous_count() { run_state.anonymous_count = 0; }
-
-int next_anonymous_number() { return run_state.anonymous_count++; }

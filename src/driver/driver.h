@@ -27,18 +27,7 @@ void run_pass();
 /// Writes the banner to standard error.
 void print_usage();
 
-/// printf-style message to standard error, followed by a newline.
-void log_line(const char* format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;
-
 /// Releases everything run_state holds and ends the process. Never returns.
 [[noreturn]] void shutdown(int exit_status);
-
-void reset_anonymous_count();
-/// The number of the next anonymous function: 0, 1, 2, ... over the run.
-int next_anonymous_number();
 
 #endif  // VIMBREL_DRIVER_DRIVER_H_

@@ -1,15 +1,16 @@
 #include "driver/passes.h"
 
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <system_error>
-#include <vector>
 
 #include "driver/messages.h"
-#include "driver/tracer_constants.h"
 #include "passone/movie_layout.h"
-#include "scan/token_reader.h"
+#include "passone/recogniser.h"
+#include "passone/templates.h"
+#include "scan/line_table.h"
+#include "state/log_line.h"
 #include "state/run_state.h"
 #include "state/state_handlers.h"
 
@@ -28,40 +29,33 @@ bool SameFile(const std::string& a, const std::string& b) {
   return std::filesystem::equivalent(a, b, error);
 }
 
-// A file stream with a large buffer of its own: the passes stream tens of
-// megabytes line by line.
-template <typename FileStream>
-class BufferedFile : public FileStream {
- public:
-  explicit BufferedFile(const std::string& path) : buffer_(1 << 16) {
-    this->rdbuf()->pubsetbuf(buffer_.data(), buffer_.size());
-    this->open(path);
-  }
-  // Close while the buffer still exists: closing writes what it holds.
-  ~BufferedFile() override { this->close(); }
-
- private:
-  std::vector<char> buffer_;
-};
+// Binary mode: the bytes written are the same on every platform, and CRLF
+// input is read as it stands.
+std::FILE* OpenFile(const std::string& path, const char* mode) {
+  return std::fopen(path.c_str(), mode);
+}
 
 bool OpenInput(const std::string& path) {
   if (IsDirectory(path))
     return false;
-  run_state.input = std::make_unique<BufferedFile<std::ifstream>>(path);
-  return !run_state.input->fail();
+  std::FILE* file = OpenFile(path, "rb");
+  if (!file)
+    return false;
+  run_state.input = std::make_unique<LineReader>(file);
+  return true;
 }
 
 bool OpenOutput(const std::string& path) {
-  run_state.output = std::make_unique<BufferedFile<std::ofstream>>(path);
-  return !run_state.output->fail();
+  std::FILE* file = OpenFile(path, "wb");
+  if (!file)
+    return false;
+  run_state.output = std::make_unique<LineWriter>(file);
+  return true;
 }
 
-// Flushes and closes the output, which OpenOutput made a file; false when
-// any of its text was not written.
+// False when any of the output's text was not written.
 bool CloseOutput() {
-  auto& file = static_cast<std::ofstream&>(*run_state.output);
-  file.close();
-  bool written = !file.fail();
+  bool written = run_state.output->close();
   run_state.output.reset();
   return written;
 }
@@ -115,7 +109,7 @@ int CloseFirstPass(const FileNames& names) {
       return Fail(kTokenIteratorMessedUp);
     run_state.cursor.reset();
   }
-  if (!run_state.input->eof())
+  if (!run_state.input->at_end())
     return Fail(kInputFileMessedUp);
   run_state.input.reset();
   if (!CloseOutput())

@@ -9,14 +9,14 @@
 #include "state/state_handlers.h"
 
 void collect_pool_names(std::string_view constants_line) {
-  std::string name;
+  std::string_view name;
   std::size_t position = 0;
   for (;;) {
     std::size_t open = constants_line.find('\'', position);
     if (open == std::string_view::npos ||
         !read_string_literal(constants_line, open, name, position))
       return;
-    run_state.constant_names.insert(name);
+    run_state.constant_names.emplace(name);
   }
 }
 

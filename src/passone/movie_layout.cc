@@ -16,7 +16,7 @@ namespace {
 // The name is read as a literal so that "// flash" inside it is not taken.
 int FlashVersionOfMovieLine(std::string_view line) {
   std::size_t open = line.find('\'');
-  std::string name;
+  std::string_view name;
   std::size_t after_name;
   if (open == std::string_view::npos ||
       !read_string_literal(line, open, name, after_name))
@@ -41,7 +41,11 @@ int FlashVersionOfMovieLine(std::string_view line) {
 
 }  // namespace
 
-void note_movie_layout(const std::string& token) {
+void note_movie_layout(std::string_view token) {
+  // Asked of every line: most lines begin with none of these letters.
+  char first = token[0];
+  if (first != 'm' && first != 'f' && first != 'd' && first != 'e')
+    return;
   MovieLayout& layout = run_state.layout;
   if (run_state.line_number == 1 && token == "movie") {
     layout.flash_version = FlashVersionOfMovieLine(run_state.line);

@@ -2,13 +2,14 @@
 #define VIMBREL_PASSONE_MOVIE_LAYOUT_H_
 
 #include <string>
+#include <string_view>
 
 // Where a movie's frames stand, and which Flash version it is: what decides
 // where the tracer can go and whether it can run at all.
 
 /// Notes the current line, whose first token is `token`, in
 /// run_state.layout: frame lines, defineMovieClip blocks, the movie line.
-void note_movie_layout(const std::string& token);
+void note_movie_layout(std::string_view token);
 
 /// The frame line after which pass two must write the pool and the tracer
 /// when pass one found no pool for them: the main timeline's first, else

@@ -1,6 +1,5 @@
 #include "passone/recogniser.h"
 
-#include "driver/driver.h"
 #include "passone/register_names.h"
 #include "passone/scan_states.h"
 #include "scan/keywords.h"
@@ -14,7 +13,7 @@ namespace {
 // The string literal that begins at the current token, read from the line
 // itself so that blanks inside it belong to the name. Escapes stay as written
 // so the name can be pushed back verbatim.
-bool ReadLiteralAtToken(std::string& body) {
+bool ReadLiteralAtToken(std::string_view& body) {
   std::size_t end;
   return read_string_literal(run_state.line, current_token_offset(), body,
                              end);
@@ -22,13 +21,13 @@ bool ReadLiteralAtToken(std::string& body) {
 
 // A quoted name: a non-empty, closed string literal at a token that matches
 // the single quote of `quote_state`.
-bool ReadQuotedName(const std::string& token, int quote_state,
-                    std::string& name) {
+bool ReadQuotedName(std::string_view token, int quote_state,
+                    std::string_view& name) {
   return token_matches(token, quote_state) && ReadLiteralAtToken(name) &&
          !name.empty();
 }
 
-std::string InnermostFunctionOrRoot() {
+std::string_view InnermostFunctionOrRoot() {
   if (run_state.function_stack.empty())
     return "_root";
   return run_state.function_stack.back().name;
@@ -36,8 +35,12 @@ std::string InnermostFunctionOrRoot() {
 
 }  // namespace
 
+void reset_anonymous_count() { run_state.anonymous_count = 0; }
+
+int next_anonymous_number() { return run_state.anonymous_count++; }
+
 int function_line() {
-  std::string token;
+  std::string_view token;
   if (read_token(token, 0) < 0)
     return 0;
   if (token_matches(token, EnterAnonymous)) {
@@ -47,9 +50,9 @@ int function_line() {
   } else {
     // Names are kept as flasm writes them inside quotes, so that a bare
     // name with a quote or backslash in it is pushed back intact.
-    std::string quoted;
+    std::string_view quoted;
     if (!token.empty() && token[0] == '\'' && ReadLiteralAtToken(quoted))
-      run_state.function_name = quoted;
+      run_state.function_name.assign(quoted);
     else
       run_state.function_name = escape_for_literal(token);
     run_state.state = EnterNamed;
@@ -59,20 +62,20 @@ int function_line() {
 }
 
 int push_line() {
-  std::string token;
+  std::string_view token;
   if (read_token(token, 0) < 0)
     return 0;
-  std::string name;
+  std::string_view name;
   RegisterPush member;
   if (ReadQuotedName(token, NamePushed, name)) {
-    run_state.function_name =
-        name == "this" ? InnermostFunctionOrRoot() : name;
+    run_state.function_name.assign(name == "this" ? InnermostFunctionOrRoot()
+                                                  : name);
     run_state.state = NamePushed;
   } else if (read_register_push(
-                 std::string_view(run_state.line).substr(current_token_offset()),
+                 run_state.line.substr(current_token_offset()),
                  member)) {
     // A member of what the register holds, as a pushed member name is.
-    run_state.function_name = register_member_name(member);
+    run_state.function_name.assign(register_member_name(member));
     run_state.state = MemberNamed;
   } else {
     run_state.state = Scan;
@@ -82,16 +85,16 @@ int push_line() {
 }
 
 int member_push() {
-  std::string token;
+  std::string_view token;
   if (read_token(token, 0) < 0)
     return 0;
-  std::string name;
+  std::string_view name;
   if (!ReadQuotedName(token, MemberNamed, name)) {
     run_state.state = Scan;
   } else if (name == "prototype") {
     run_state.state = PrototypePushed;
   } else {
-    run_state.function_name += "." + name;
+    run_state.function_name.append(".").append(name);
     run_state.state = MemberNamed;
   }
   emit_line();
@@ -99,12 +102,12 @@ int member_push() {
 }
 
 int method_push() {
-  std::string token;
+  std::string_view token;
   if (read_token(token, 0) < 0)
     return 0;
-  std::string name;
+  std::string_view name;
   if (ReadQuotedName(token, MethodNamed, name)) {
-    run_state.function_name += "." + name;
+    run_state.function_name.append(".").append(name);
     run_state.state = MethodNamed;
   } else {
     run_state.state = Scan;
@@ -114,7 +117,7 @@ int method_push() {
 }
 
 int name_pushed() {
-  std::string token;
+  std::string_view token;
   if (read_line_start(token) < 0)
     return 0;
   if (token_matches(token, VariableFetched)) {
@@ -130,7 +133,7 @@ int name_pushed() {
 }
 
 int member_named() {
-  std::string token;
+  std::string_view token;
   if (read_line_start(token) < 0)
     return 0;
   if (token_matches(token, EnterMember)) {
@@ -143,7 +146,7 @@ int member_named() {
 }
 
 int method_named() {
-  std::string token;
+  std::string_view token;
   if (read_line_start(token) < 0)
     return 0;
   if (token_matches(token, EnterMethod)) {
@@ -156,7 +159,7 @@ int method_named() {
 }
 
 int variable_fetched() {
-  std::string token;
+  std::string_view token;
   if (read_line_start(token) < 0)
     return 0;
   if (token_matches(token, MemberPush))
@@ -169,7 +172,7 @@ int variable_fetched() {
 }
 
 int prototype_fetched() {
-  std::string token;
+  std::string_view token;
   if (read_line_start(token) < 0)
     return 0;
   if (token_matches(token, MethodPush))
@@ -180,7 +183,7 @@ int prototype_fetched() {
 }
 
 int prototype_pushed() {
-  std::string token;
+  std::string_view token;
   if (read_line_start(token) < 0)
     return 0;
   if (token_matches(token, PrototypeFetched)) {

@@ -4,6 +4,10 @@
 // The states that follow the lines defining a function and work out its
 // name in run_state.function_name. Each handles one token.
 
+void reset_anonymous_count();
+/// The number of the next anonymous function: 0, 1, 2, ... over the run.
+int next_anonymous_number();
+
 /// State 3: the second token of a function line names the function.
 int function_line();
 /// State 4: a pushed string is a candidate name.

@@ -10,7 +10,7 @@ namespace {
 
 // Lines that start code of another timeline, clip or button: what registers
 // held before means nothing there.
-bool StartsOtherCode(const std::string& token) {
+bool StartsOtherCode(std::string_view token) {
   return token == "frame" || token == "initMovieClip" ||
          token == "defineMovieClip" || token == "on" ||
          token == "onClipEvent" || token == "defineButton";
@@ -51,13 +51,18 @@ void SetRegister(int number, RegisterNames& registers, bool just_closed,
 
 }  // namespace
 
-void note_register_line(const std::string& token) {
+void note_register_line(std::string_view token) {
   RegisterNames& registers = run_state.registers;
   bool just_closed = registers.function_just_closed;
   int prototype_lines = registers.prototype_lines;
   registers.function_just_closed = false;
   registers.prototype_lines = 0;
   if (!run_state.function_stack.empty())
+    return;
+  // Asked of every line outside bodies: most begin with none of these.
+  char first = token[0];
+  if (first != 'f' && first != 'i' && first != 'd' && first != 'o' &&
+      first != 's' && first != 'g' && first != 'p')
     return;
   if (StartsOtherCode(token)) {
     registers.held.clear();
@@ -89,6 +94,6 @@ std::string register_member_name(const RegisterPush& push) {
   int number = register_number(push.register_name);
   const auto& held = run_state.registers.held;
   if (number < 0 || !run_state.function_stack.empty() || !held.count(number))
-    return push.literal;
-  return held.at(number) + "." + push.literal;
+    return std::string(push.literal);
+  return held.at(number) + "." + std::string(push.literal);
 }

@@ -2,6 +2,7 @@
 #define VIMBREL_PASSONE_REGISTER_NAMES_H_
 
 #include <string>
+#include <string_view>
 
 #include "scan/register_push.h"
 
@@ -14,7 +15,7 @@
 
 /// Notes the current line, whose first token is `token`, in
 /// run_state.registers.
-void note_register_line(const std::string& token);
+void note_register_line(std::string_view token);
 
 /// Tells the tracking that the function `name` has just closed.
 void note_function_closed(const std::string& name);

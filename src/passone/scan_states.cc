@@ -1,6 +1,9 @@
 #include "passone/scan_states.h"
 
+#include <algorithm>
+#include <array>
 #include <string_view>
+#include <vector>
 
 #include "passone/movie_layout.h"
 #include "passone/register_names.h"
@@ -12,9 +15,26 @@
 
 namespace {
 
+// The openers as views, and the letters they begin with.
+struct NestedBlockOpeners {
+  NestedBlockOpeners() {
+    for (const char* const* opener = nested_block_openers; *opener; ++opener) {
+      views.emplace_back(*opener);
+      first_letters[static_cast<unsigned char>(**opener)] = true;
+    }
+  }
+  std::vector<std::string_view> views;
+  std::array<bool, 256> first_letters{};
+};
+
+// Asked of every line of every traced body: most lines begin with a letter
+// no opener begins with.
 bool OpensNestedBlock(std::string_view token) {
-  for (const char* const* opener = nested_block_openers; *opener; ++opener) {
-    if (token == *opener)
+  static const NestedBlockOpeners openers;
+  if (!openers.first_letters[static_cast<unsigned char>(token[0])])
+    return false;
+  for (std::string_view opener : openers.views) {
+    if (token == opener)
       return true;
   }
   return false;
@@ -23,18 +43,22 @@ bool OpensNestedBlock(std::string_view token) {
 }  // namespace
 
 bool current_line_closes(const char* block) {
-  const char* begin = run_state.line.data();
-  TokenIterator tokens(begin, begin + run_state.line.size(),
-                       DelimiterSet(" \t"));
-  const char* const mark[] = {"//", "of", block};
-  for (const char* word : mark) {
-    if (++tokens == TokenIterator() || tokens.current() != word)
+  std::string_view rest = run_state.line;
+  const std::string_view mark[] = {{}, "//", "of", block};
+  for (std::string_view word : mark) {
+    std::size_t begin = rest.find_first_not_of(" \t");
+    if (begin == std::string_view::npos)
       return false;
+    std::size_t end = std::min(rest.find_first_of(" \t", begin), rest.size());
+    // The first token is the end keyword, which the caller has tested.
+    if (!word.empty() && rest.substr(begin, end - begin) != word)
+      return false;
+    rest.remove_prefix(end);
   }
   return true;
 }
 
-int read_line_start(std::string& token) {
+int read_line_start(std::string_view& token) {
   if (read_token(token, 1) < 0)
     return -1;
   note_movie_layout(token);
@@ -44,7 +68,7 @@ int read_line_start(std::string& token) {
   return 1;
 }
 
-void hand_on_as_scan(const std::string& token) {
+void hand_on_as_scan(std::string_view token) {
   if (token_matches(token, FrameSeen)) {
     run_state.state = FrameSeen;
     emit_line();
@@ -63,7 +87,7 @@ void hand_on_as_scan(const std::string& token) {
 }
 
 int scan() {
-  std::string token;
+  std::string_view token;
   if (read_line_start(token) < 0)
     return 0;
   hand_on_as_scan(token);
@@ -71,7 +95,7 @@ int scan() {
 }
 
 int frame_seen() {
-  std::string token;
+  std::string_view token;
   if (read_line_start(token) < 0)
     return 0;
   if (token_matches(token, ConstantsSeen)) {

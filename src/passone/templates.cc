@@ -22,6 +22,22 @@ const char* const exit_template[] = {
     nullptr,
 };
 
+const char* const tracer_constants[] = {
+    "_global",
+    "this",
+    "Array",
+    "FSCommand:save",
+    "length",
+    "func",
+    "_traces_",
+    "_dumpTraces_",
+    "_startTrace_",
+    "_endTrace_",
+    " Enter ",
+    " Exit ",
+    nullptr,
+};
+
 const char name_push_prefix[] = "      push '";
 // The newline gives the empty line that follows the push line.
 const char name_push_suffix[] = "'\n";

@@ -11,6 +11,9 @@ extern const char* const exit_template[];
 /// sends the records through "FSCommand:save".
 extern const char* const prologue_template[];
 
+/// The tracer's own strings, declared in every rewritten constant pool.
+extern const char* const tracer_constants[];
+
 /// The line that pushes a traced name is prefix, name, suffix.
 extern const char name_push_prefix[];
 extern const char name_push_suffix[];

@@ -11,11 +11,11 @@ namespace {
 
 // Pushes the name as the tracer call's one argument. The empty line after it
 // stays in the intermediate file only.
-void EmitNamePushLine(const std::string& name) {
-  std::string push_line = name_push_prefix;
-  push_line += name;
-  push_line += name_push_suffix;
-  emit_line(push_line);
+void EmitNamePushLine(std::string_view name) {
+  LineWriter& output = *run_state.output;
+  output.write(name_push_prefix);
+  output.write(name);
+  output.write_line(name_push_suffix);
 }
 
 int EnterFunction() {
@@ -28,7 +28,7 @@ int EnterFunction() {
   return 1;
 }
 
-int ExitFunction(const std::string& name) {
+int ExitFunction(std::string_view name) {
   EmitNamePushLine(name);
   emit_lines(exit_template);
   emit_line();

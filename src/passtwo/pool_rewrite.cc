@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "driver/driver.h"
 #include "passone/templates.h"
 #include "scan/keywords.h"
 #include "scan/token_reader.h"
+#include "state/log_line.h"
 #include "state/run_state.h"
 #include "state/state_handlers.h"
 
@@ -26,7 +26,7 @@ void EmitPoolAndTracer() {
   }
 }
 
-void CopyLineWatchingFrames(const std::string& token) {
+void CopyLineWatchingFrames(std::string_view token) {
   emit_line();
   if (!token_matches(token, FrameSeenAgain)) {
     run_state.state = Rescan;
@@ -53,7 +53,7 @@ std::string merged_constants_line(const std::set<std::string>& names) {
 }
 
 int rescan() {
-  std::string token;
+  std::string_view token;
   if (read_token(token, 1) < 0)
     return 0;
   CopyLineWatchingFrames(token);
@@ -61,13 +61,15 @@ int rescan() {
 }
 
 int frame_seen_again() {
-  std::string token;
+  std::string_view token;
   if (read_token(token, 1) < 0)
     return 0;
   if (token_matches(token, RewriteConstants)) {
     run_state.state = RewriteConstants;
   } else {
-    log_line(kInvalidToken, token.c_str(), state_keywords[RewriteConstants]);
+    // As a C string: a NUL inside the token ends it here.
+    log_line(kInvalidToken, std::string(token).c_str(),
+             state_keywords[RewriteConstants].data());
     CopyLineWatchingFrames(token);
   }
   return 1;

@@ -39,7 +39,7 @@ bool read_register_push(std::string_view operands, RegisterPush& push) {
       !read_string_literal(operands, at, push.literal, end) ||
       push.literal.empty() || SkipBlanks(operands, end) != operands.size())
     return false;
-  push.register_name.assign(register_name);
+  push.register_name = register_name;
   return true;
 }
 

@@ -4,12 +4,13 @@
 #include <string>
 #include <string_view>
 
-/// The operands of `push r:X, 'm'`: a register and one string literal.
+/// The operands of `push r:X, 'm'`: a register and one string literal, as
+/// views into the line.
 struct RegisterPush {
   /// X: digits, or a name such as `this`.
-  std::string register_name;
+  std::string_view register_name;
   /// m, escapes as written.
-  std::string literal;
+  std::string_view literal;
 };
 
 /// Reads `operands`, the text after the word push, as exactly a register

@@ -7,14 +7,14 @@
 
 /// Reads the flasm string literal whose opening quote stands at text[open].
 /// A backslash escapes the next character, so \' does not close it. On
-/// success stores the characters between the quotes, escapes as written, in
-/// `body`, sets `end` one past the closing quote and returns true. Returns
-/// false when the literal has no closing quote.
+/// success sets `body` to the characters between the quotes, escapes as
+/// written (a view into `text`), sets `end` one past the closing quote and
+/// returns true. Returns false when the literal has no closing quote.
 bool read_string_literal(std::string_view text, std::size_t open,
-                         std::string& body, std::size_t& end);
+                         std::string_view& body, std::size_t& end);
 
 /// `text` as it must stand between the quotes of a flasm string literal:
 /// quotes and backslashes escaped.
-std::string escape_for_literal(const std::string& text);
+std::string escape_for_literal(std::string_view text);
 
 #endif  // VIMBREL_SCAN_STRING_LITERAL_H_

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
 /// The characters that separate tokens. Calling it on a character answers
 /// true when the character belongs to a token, false when it is a delimiter.
@@ -39,16 +40,23 @@ class TokenIterator {
   TokenIterator& operator=(const TokenIterator&) = delete;
 
   /// A copy of the current token; empty when exhausted.
-  std::string operator*() const { return token; }
-  /// The current token without a copy.
-  const std::string& current() const { return token; }
+  std::string operator*() const { return std::string(token); }
+  /// The current token: a view into the span.
+  std::string_view current() const { return token; }
   /// One past the last character examined: right after the current token.
   const char* position() const { return pos; }
 
   /// Stands on the first token of a new span, keeping the delimiters.
-  void restart(const char* begin, const char* limit);
+  void restart(const char* begin, const char* limit) {
+    pos = begin;
+    this->limit = limit;
+    Advance();
+  }
 
-  TokenIterator& operator++();
+  TokenIterator& operator++() {
+    Advance();
+    return *this;
+  }
   /// Advances and returns the token that was current before.
   std::string operator++(int);
 
@@ -59,11 +67,20 @@ class TokenIterator {
   }
 
  private:
-  void Advance();
+  void Advance() {
+    const char* scan = pos;
+    while (scan != limit && !delimiters(*scan))
+      ++scan;
+    const char* start = scan;
+    while (scan != limit && delimiters(*scan))
+      ++scan;
+    pos = scan;
+    token = std::string_view(start, static_cast<std::size_t>(scan - start));
+  }
 
   const char* pos = nullptr;
   const char* limit = nullptr;
-  std::string token;
+  std::string_view token;
   DelimiterSet delimiters;
 };
 

@@ -1,9 +1,11 @@
 #include "scan/token_reader.h"
 
-#include <cstring>
+#include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "scan/line_table.h"
 #include "state/run_state.h"
 
 namespace {
@@ -14,20 +16,20 @@ const DelimiterSet& LineDelimiters() {
 }
 
 // flasm on Windows writes CRLF; the CR belongs to the line end, not the line.
-void DropLineEndCarriageReturn(std::string& line) {
+void DropLineEndCarriageReturn(std::string_view& line) {
   if (!line.empty() && line.back() == '\r')
-    line.pop_back();
+    line.remove_suffix(1);
 }
 
 }  // namespace
 
-int read_token(std::string& out, int new_line) {
+int read_token(std::string_view& out, int new_line) {
   RunState& rs = run_state;
   if (rs.cursor && !new_line && *rs.cursor != rs.cursor_end) {
     ++*rs.cursor;
   } else {
     do {
-      if (!rs.input || !std::getline(*rs.input, rs.line)) {
+      if (!rs.input || !rs.input->next_line(rs.line)) {
         rs.cursor.reset();
         return -1;
       }
@@ -54,40 +56,12 @@ std::size_t current_token_offset() {
          cursor.current().size();
 }
 
-namespace {
-
-// Straight into the stream's buffer: no sentry per line. A short write marks
-// the stream bad, and the driver checks it when it closes the file; a file
-// buffer that failed is not written to again, since its state is undefined.
-bool WriteText(const char* text, std::size_t size) {
-  std::ostream& out = *run_state.output;
-  auto length = static_cast<std::streamsize>(size);
-  if (out.bad())
-    return false;
-  if (out.rdbuf()->sputn(text, length) == length)
-    return true;
-  out.setstate(std::ios::badbit);
-  return false;
+void emit_line() {
+  run_state.output->write_line_with_slack<LineReader::kReadablePastLine>(
+      run_state.line);
 }
 
-void WriteLine(const char* text, std::size_t size) {
-  if (!WriteText(text, size))
-    return;
-  std::ostream& out = *run_state.output;
-  if (out.rdbuf()->sputc('\n') == std::char_traits<char>::eof())
-    out.setstate(std::ios::badbit);
-}
-
-}  // namespace
-
-void emit_line(const char* text) {
-  if (text)
-    WriteLine(text, std::strlen(text));
-  else
-    WriteLine(run_state.line.data(), run_state.line.size());
-}
-
-void emit_line(const std::string& text) { WriteLine(text.data(), text.size()); }
+void emit_line(std::string_view text) { run_state.output->write_line(text); }
 
 namespace {
 
@@ -112,13 +86,5 @@ const std::string& JoinedLines(const char* const* table) {
 
 void emit_lines(const char* const* table) {
   // One write for the whole table: the blocks are written thousands of times.
-  const std::string& text = JoinedLines(table);
-  WriteText(text.data(), text.size());
-}
-
-int count_entries(const char* const* table) {
-  int count = 0;
-  while (table[count])
-    ++count;
-  return count;
+  run_state.output->write(JoinedLines(table));
 }

@@ -9,7 +9,7 @@ void clear_run_state() {
   rs.input.reset();
   rs.state = 0;
   rs.constants_done = 0;
-  rs.line.clear();
+  rs.line = std::string_view();
   rs.line_number = 0;
   rs.constant_names.clear();
   rs.function_stack.clear();

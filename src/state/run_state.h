@@ -1,14 +1,15 @@
 #ifndef VIMBREL_STATE_RUN_STATE_H_
 #define VIMBREL_STATE_RUN_STATE_H_
 
-#include <istream>
 #include <map>
 #include <memory>
-#include <ostream>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "scan/line_reader.h"
+#include "scan/line_writer.h"
 #include "scan/token_iterator.h"
 
 /// A function whose body is open in pass one.
@@ -50,10 +51,11 @@ struct RunState {
   /// Index into state_handlers and state_keywords.
   int state = 0;
   int constants_done = 0;
-  std::unique_ptr<std::istream> input;
-  std::unique_ptr<std::ostream> output;
-  /// The current input line, without its line end.
-  std::string line;
+  std::unique_ptr<LineReader> input;
+  std::unique_ptr<LineWriter> output;
+  /// The current input line, without its line end: a view into the input's
+  /// buffer, valid until the next line is read.
+  std::string_view line;
   /// Physical lines read in this pass, blank ones included.
   long line_number = 0;
   /// Walks `line`; absent at the start of each pass and after the input ends.

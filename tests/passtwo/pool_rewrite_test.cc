@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/tracer_constants.h"
+#include "passone/templates.h"
 #include "state/run_state.h"
 #include "support/run_state_fixture.h"
 

@@ -12,7 +12,9 @@ struct Literal {
 
 Literal Read(const std::string& text, std::size_t open) {
   Literal literal{false, "unset", 0};
-  literal.closed = read_string_literal(text, open, literal.body, literal.end);
+  std::string_view body = literal.body;
+  literal.closed = read_string_literal(text, open, body, literal.end);
+  literal.body = std::string(body);
   return literal;
 }
 

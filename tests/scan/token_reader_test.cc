@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "scan/keywords.h"
+#include "scan/line_table.h"
 #include "state/run_state.h"
 #include "support/run_state_fixture.h"
 
@@ -14,9 +15,9 @@ struct Read {
 };
 
 Read Next(int new_line) {
-  Read read{0, "untouched"};
-  read.result = read_token(read.token, new_line);
-  return read;
+  std::string_view token = "untouched";
+  int result = read_token(token, new_line);
+  return {result, std::string(token)};
 }
 
 void ExpectToken(int new_line, const std::string& expected) {

@@ -146,13 +146,13 @@ std::string CheckMergedPool(const std::string& line,
   if (!StartsWith(line, prefix))
     return "merged pool line malformed: " + line;
   std::set<std::string> declared;
-  std::string name;
+  std::string_view name;
   std::size_t position = prefix.size();
   while (position < line.size()) {
     if (line[position] != '\'' ||
         !read_string_literal(line, position, name, position))
       return "merged pool line malformed: " + line;
-    declared.insert(name);
+    declared.emplace(name);
     if (position < line.size() && line.compare(position, 2, ", ") == 0)
       position += 2;
   }

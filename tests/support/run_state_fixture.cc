@@ -1,20 +1,18 @@
 #include "support/run_state_fixture.h"
 
-#include <sstream>
-
 #include "driver/driver.h"
 #include "state/run_state.h"
 #include "state/state_handlers.h"
 
 void reset_run_state(const std::string& input) {
   clear_run_state();
-  run_state.input = std::make_unique<std::istringstream>(input);
-  run_state.output = std::make_unique<std::ostringstream>();
+  run_state.input = std::make_unique<LineReader>(input);
+  run_state.output = std::make_unique<LineWriter>();
   run_state.carriage_return_ends_line = true;
 }
 
 std::string written_output() {
-  return static_cast<std::ostringstream&>(*run_state.output).str();
+  return run_state.output->text();
 }
 
 std::string run_pass_one(const std::string& input) {
@@ -25,8 +23,8 @@ std::string run_pass_one(const std::string& input) {
 
 std::string run_pass_two(const std::string& input) {
   run_state.cursor.reset();
-  run_state.input = std::make_unique<std::istringstream>(input);
-  run_state.output = std::make_unique<std::ostringstream>();
+  run_state.input = std::make_unique<LineReader>(input);
+  run_state.output = std::make_unique<LineWriter>();
   run_state.state = Rescan;
   run_state.constants_done = 0;
   run_state.carriage_return_ends_line = false;
