@@ -3,15 +3,16 @@
 #include <cstdlib>
 
 #include "driver/messages.h"
+#include "driver/platform.h"
 #include "scan/line_table.h"
 #include "state/log_line.h"
 #include "state/run_state.h"
 #include "state/state_handlers.h"
 
-bool derive_file_names(const std::string& input, FileNames& names) {
-  std::size_t last_slash = input.rfind('/');
-  std::size_t file_part = last_slash == std::string::npos ? 0 : last_slash + 1;
-  std::size_t found = input.find(".flm", file_part);
+bool derive_file_names(const std::string& input, FileNames& names,
+                       bool windows_paths) {
+  std::size_t found =
+      input.find(".flm", file_name_start(input, windows_paths));
   if (found == std::string::npos)
     return false;
   names.input = input;

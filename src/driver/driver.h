@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "driver/platform.h"
+
 /// Exit statuses of the program.
 enum ExitStatus : int {
   kExitSuccess = 0,
@@ -19,7 +21,9 @@ struct FileNames {
 
 /// Derives the final (.fln) and intermediate (.tmp) names from the first
 /// ".flm" in the file-name part of `input`. False when that part holds none.
-bool derive_file_names(const std::string& input, FileNames& names);
+/// On Windows `\` separates folders too, and a drive letter may lead.
+bool derive_file_names(const std::string& input, FileNames& names,
+                       bool windows_paths = kWindowsPaths);
 
 /// Calls the handler of the current state until one returns 0.
 void run_pass();

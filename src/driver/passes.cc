@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "driver/messages.h"
+#include "driver/platform.h"
 #include "passone/movie_layout.h"
 #include "passone/recogniser.h"
 #include "passone/templates.h"
@@ -19,26 +20,23 @@ namespace {
 // A directory opens for reading on some systems and then reads as empty.
 bool IsDirectory(const std::string& path) {
   std::error_code error;
-  return std::filesystem::is_directory(path, error);
+  return std::filesystem::is_directory(file_system_path(path), error);
 }
 
 // Truncating an output that is another name for a file being read (through
 // a link) would destroy that file.
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code error;
-  return std::filesystem::equivalent(a, b, error);
-}
-
-// Binary mode: the bytes written are the same on every platform, and CRLF
-// input is read as it stands.
-std::FILE* OpenFile(const std::string& path, const char* mode) {
-  return std::fopen(path.c_str(), mode);
+  return std::filesystem::equivalent(file_system_path(a), file_system_path(b),
+                                     error);
 }
 
 bool OpenInput(const std::string& path) {
   if (IsDirectory(path))
     return false;
-  std::FILE* file = OpenFile(path, "rb");
+  // Binary mode: CRLF input is read as it stands, and the bytes written are
+  // the same on every platform.
+  std::FILE* file = open_file(path, "rb");
   if (!file)
     return false;
   run_state.input = std::make_unique<LineReader>(file);
@@ -46,7 +44,7 @@ bool OpenInput(const std::string& path) {
 }
 
 bool OpenOutput(const std::string& path) {
-  std::FILE* file = OpenFile(path, "wb");
+  std::FILE* file = open_file(path, "wb");
   if (!file)
     return false;
   run_state.output = std::make_unique<LineWriter>(file);

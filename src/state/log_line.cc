@@ -4,6 +4,18 @@
 #include <cstdio>
 #include <vector>
 
+namespace {
+
+void WriteBytes(const char* text, std::size_t size) {
+  std::fwrite(text, 1, size, stderr);
+}
+
+MessageWriter message_writer = WriteBytes;
+
+}  // namespace
+
+void set_message_writer(MessageWriter writer) { message_writer = writer; }
+
 void log_line(const char* format, ...) {
   // One write per message: a movie can have tens of thousands of them, and
   // standard error is unbuffered.
@@ -27,5 +39,5 @@ void log_line(const char* format, ...) {
   }
   va_end(again);
   text[length] = '\n';
-  std::fwrite(text, 1, static_cast<std::size_t>(length) + 1, stderr);
+  message_writer(text, static_cast<std::size_t>(length) + 1);
 }

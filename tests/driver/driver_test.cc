@@ -57,6 +57,24 @@ TEST(FileNamesTest, DirectoryPartIsKept) {
   EXPECT_FALSE(derive_file_names("movie.FLM", names));
 }
 
+TEST(FileNamesTest, WindowsPathsSeparateFoldersWithEitherSlash) {
+  FileNames names;
+  ASSERT_TRUE(derive_file_names("x.flm\\movie.flm", names, true));
+  EXPECT_EQ(names.final_output, "x.flm\\movie.fln");
+  EXPECT_EQ(names.intermediate, "x.flm\\movie.tmp");
+  ASSERT_TRUE(derive_file_names("C:\\games.flm\\movie.flm", names, true));
+  EXPECT_EQ(names.final_output, "C:\\games.flm\\movie.fln");
+  ASSERT_TRUE(derive_file_names("C:movie.flm", names, true));
+  EXPECT_EQ(names.final_output, "C:movie.fln");
+  ASSERT_TRUE(derive_file_names("\\\\server.flm\\share\\movie.flm", names, true));
+  EXPECT_EQ(names.final_output, "\\\\server.flm\\share\\movie.fln");
+  EXPECT_FALSE(derive_file_names("maps.flm\\movie", names, true));
+  EXPECT_FALSE(derive_file_names("C:.flm\\movie", names, true));
+  // Elsewhere a backslash is a character of the name.
+  ASSERT_TRUE(derive_file_names("x.flm\\movie.flm", names, false));
+  EXPECT_EQ(names.final_output, "x.fln\\movie.flm");
+}
+
 TEST(CommandLineTest, NoArgumentShowsTheBanner) {
   TempDir dir;
   RunResult run = run_vimbrel(dir.path(), {});
