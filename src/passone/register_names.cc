@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "scan/blank_tokens.h"
 #include "scan/keywords.h"
 #include "state/run_state.h"
 #include "state/state_handlers.h"
@@ -18,23 +19,18 @@ bool StartsOtherCode(std::string_view token) {
 
 // The text after the line's first token.
 std::string_view Operands() {
-  std::string_view line = run_state.line;
-  std::size_t first = line.find_first_not_of(" \t");
-  std::size_t after = line.find_first_of(" \t", first);
-  return after == std::string_view::npos ? std::string_view()
-                                         : line.substr(after);
+  std::string_view rest = run_state.line;
+  take_blank_separated_token(rest);
+  return rest;
 }
 
 // The register of `setRegister r:N`, or -1.
 int SetRegisterNumber() {
   std::string_view operands = Operands();
-  std::size_t at = operands.find_first_not_of(" \t");
-  if (at == std::string_view::npos || operands.compare(at, 2, "r:") != 0)
+  std::string_view operand = take_blank_separated_token(operands);
+  if (operand.compare(0, 2, "r:") != 0)
     return -1;
-  std::size_t end = operands.find_first_of(" \t", at);
-  return register_number(operands.substr(at + 2, end == std::string_view::npos
-                                                      ? end
-                                                      : end - at - 2));
+  return register_number(operand.substr(2));
 }
 
 void SetRegister(int number, RegisterNames& registers, bool just_closed,

@@ -1,6 +1,5 @@
 #include "passone/scan_states.h"
 
-#include <algorithm>
 #include <array>
 #include <string_view>
 #include <vector>
@@ -8,6 +7,7 @@
 #include "passone/movie_layout.h"
 #include "passone/register_names.h"
 #include "passone/templates.h"
+#include "scan/blank_tokens.h"
 #include "scan/keywords.h"
 #include "scan/token_reader.h"
 #include "state/run_state.h"
@@ -46,14 +46,10 @@ bool current_line_closes(const char* block) {
   std::string_view rest = run_state.line;
   const std::string_view mark[] = {{}, "//", "of", block};
   for (std::string_view word : mark) {
-    std::size_t begin = rest.find_first_not_of(" \t");
-    if (begin == std::string_view::npos)
-      return false;
-    std::size_t end = std::min(rest.find_first_of(" \t", begin), rest.size());
+    std::string_view token = take_blank_separated_token(rest);
     // The first token is the end keyword, which the caller has tested.
-    if (!word.empty() && rest.substr(begin, end - begin) != word)
+    if (token.empty() || (!word.empty() && token != word))
       return false;
-    rest.remove_prefix(end);
   }
   return true;
 }

@@ -42,8 +42,7 @@ int read_token(std::string_view& out, int new_line) {
       if (rs.cursor)
         rs.cursor->restart(begin, begin + rs.line.size());
       else
-        rs.cursor = std::make_unique<TokenIterator>(
-            begin, begin + rs.line.size(), LineDelimiters());
+        rs.cursor.emplace(begin, begin + rs.line.size(), LineDelimiters());
     } while (*rs.cursor == rs.cursor_end);
   }
   out = rs.cursor->current();

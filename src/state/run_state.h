@@ -3,6 +3,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -59,7 +60,7 @@ struct RunState {
   /// Physical lines read in this pass, blank ones included.
   long line_number = 0;
   /// Walks `line`; absent at the start of each pass and after the input ends.
-  std::unique_ptr<TokenIterator> cursor;
+  std::optional<TokenIterator> cursor;
   TokenIterator cursor_end;
   /// Ordered by unsigned byte values, as std::string compares.
   std::set<std::string> constant_names;
