@@ -17,12 +17,16 @@ const TYPES = {
   '.txt': 'text/plain; charset=utf-8',
 };
 
-/** Starts the server; resolves to it once it listens. */
-export function serve(port = 0, host = '127.0.0.1') {
+/**
+ * Starts the server; resolves to it once it listens. `extraFiles` maps URL
+ * paths to files elsewhere, such as the movie a capture plays.
+ */
+export function serve(port = 0, host = '127.0.0.1', extraFiles = {}) {
   const server = createServer(async (request, response) => {
     const path = decodeURIComponent(new URL(request.url, 'http://localhost').pathname);
-    const file = normalize(join(ROOT, path.endsWith('/') ? `${path}index.html` : path));
-    if (!file.startsWith(ROOT) && `${file}${sep}` !== ROOT) {
+    const file = extraFiles[path] ??
+      normalize(join(ROOT, path.endsWith('/') ? `${path}index.html` : path));
+    if (!(path in extraFiles) && !file.startsWith(ROOT) && `${file}${sep}` !== ROOT) {
       response.writeHead(403).end();
       return;
     }

@@ -1,0 +1,27 @@
+// The page that vimbrel-capture drives: plays the movie named by ?movie=
+// and keeps every "save" the movie sends, exactly as sent.
+
+const capture = { state: 'loading', error: null, dumps: [] };
+window.vimbrelCapture = capture;
+
+async function play(url) {
+  if (!window.RufflePlayer) throw new Error('the Ruffle player is missing: run "npm ci" in viewer/');
+  const player = window.RufflePlayer.newest().createPlayer();
+  player.style.width = '100%';
+  player.style.height = '100%';
+  document.querySelector('#player').append(player);
+  player.addEventListener('loadedmetadata', () => { capture.state = 'playing'; });
+  const api = player.ruffle();
+  await api.load({ url, autoplay: 'on', splashScreen: false, unmuteOverlay: 'hidden',
+                   openUrlMode: 'deny', preferredRenderer: 'canvas', allowScriptAccess: true });
+  api.addFSCommandHandler((command, args) => {
+    if (command !== 'save') return false;
+    capture.dumps.push(String(args));
+    return true;
+  });
+}
+
+play(new URLSearchParams(location.search).get('movie')).catch((error) => {
+  capture.state = 'failed';
+  capture.error = String(error?.message ?? error);
+});

@@ -1,0 +1,131 @@
+// vimbrel-report: the table and the tree, as text and as a command.
+
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawnSync } from 'node:child_process';
+import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { analyseDump, formatFunctionTable, formatCallTree } from '../../src/report.js';
+
+const REPORT = fileURLToPath(new URL('../../bin/vimbrel-report', import.meta.url));
+const fixture = (name) => fileURLToPath(new URL(`../fixtures/${name}`, import.meta.url));
+
+function report(args, input) {
+  return spawnSync(process.execPath, [REPORT, ...args], { input, encoding: 'utf8' });
+}
+
+// main calls a twice; the first a calls b. By hand: main 10 ms, of which
+// a takes 4 + 3, so main's self is 3; a's self is 7 less b's 2.
+const SMALL = 'main Enter 0,a Enter 1,b Enter 2,b Exit 4,a Exit 5,a Enter 6,a Exit 9,main Exit 10';
+
+test('the table of a small dump, worked out by hand', () => {
+  assert.equal(formatFunctionTable(analyseDump(SMALL).stats),
+    'function  calls  total ms  self ms  max ms\n' +
+    'main          1        10        3      10\n' +
+    'a             2         7        5       4\n' +
+    'b             1         2        2       2\n');
+});
+
+test('the tree folds repeated calls under the same caller', () => {
+  assert.equal(formatCallTree(analyseDump(SMALL).roots),
+    'main  1 call  10 ms\n' +
+    '  a  2 calls  7 ms\n' +
+    '    b  1 call  2 ms\n');
+});
+
+// Worked out from the 1200 records of dump-2.txt by pairing each exit with
+// its enter: calls, total, self and max ms per function.
+const DUMP_2 = [
+  ['_root.onEnterFrame', 50, 86, 67, 4],
+  ['obj.m', 50, 8, 5, 1],
+  ['foo', 100, 5, 4, 1],
+  ['Cls', 50, 4, 4, 1],
+  ['Cls.m', 50, 3, 3, 1],
+  ['anon0', 50, 1, 1, 1],
+  ['bar', 150, 1, 1, 1],
+  ['Cls.getV', 50, 1, 1, 1],
+  ['baz', 50, 0, 0, 0],
+];
+
+test('the table of a real dump', () => {
+  const run = report([fixture('dump-2.txt')]);
+  assert.equal(run.status, 0, run.stderr);
+  const rows = run.stdout.trimEnd().split('\n');
+  assert.match(rows[0], /^function +calls +total ms +self ms +max ms$/);
+  assert.deepEqual(rows.slice(1).map((row) => {
+    const [name, ...numbers] = row.split(/ +/);
+    return [name, ...numbers.map(Number)];
+  }), DUMP_2);
+  // Aligned: every number column ends where its title does.
+  for (const row of rows.slice(1)) assert.equal(row.length, rows[0].length);
+});
+
+test('the tree of a real dump', () => {
+  const run = report([fixture('dump-2.txt'), '--tree']);
+  assert.equal(run.status, 0, run.stderr);
+  const tree = run.stdout.split('\n\n')[1];
+  assert.equal(tree,
+    '_root.onEnterFrame  50 calls  86 ms\n' +
+    '  foo  50 calls  2 ms\n' +
+    '    bar  50 calls  0 ms\n' +
+    '  bar  50 calls  0 ms\n' +
+    '  obj.m  50 calls  8 ms\n' +
+    '    foo  50 calls  3 ms\n' +
+    '      bar  50 calls  1 ms\n' +
+    '  Cls  50 calls  4 ms\n' +
+    '  Cls.m  50 calls  3 ms\n' +
+    '  Cls.getV  50 calls  1 ms\n' +
+    '  baz  50 calls  0 ms\n' +
+    '  anon0  50 calls  1 ms\n');
+});
+
+test('names with commas and spaces', () => {
+  const dump = 'a, b Enter 1,x y,z Enter 2,x y,z Exit 5,a, b Exit 9';
+  const run = report(['-'], dump);
+  assert.equal(run.status, 0, run.stderr);
+  assert.equal(run.stdout,
+    'function  calls  total ms  self ms  max ms\n' +
+    'a, b          1         8        5       8\n' +
+    'x y,z         1         3        3       3\n');
+});
+
+test('records that do not pair up are counted, and the rest reported', () => {
+  // b exits without an enter inside a; c never exits.
+  const run = report(['-'], 'a Enter 0,b Exit 1,a Exit 4,c Enter 5,junk');
+  assert.equal(run.status, 0, run.stderr);
+  assert.match(run.stdout, /^a +1 +4 +4 +4$/m);
+  assert.match(run.stdout, /^2 records do not pair up/m);
+  assert.match(run.stdout, /^1 piece of the dump is no record\.$/m);
+});
+
+test('--chrome writes the calls as Chrome Trace Event JSON', () => {
+  const folder = mkdtempSync(join(tmpdir(), 'vimbrel-report-'));
+  try {
+    const out = join(folder, 'trace.json');
+    const run = report(['-', '--chrome', out], SMALL);
+    assert.equal(run.status, 0, run.stderr);
+    const { traceEvents } = JSON.parse(readFileSync(out, 'utf8'));
+    assert.deepEqual(traceEvents.map((e) => `${e.ph} ${e.name} ${e.ts}`),
+      ['B main 0', 'B a 1000', 'B b 2000', 'E b 4000', 'E a 5000',
+       'B a 6000', 'E a 9000', 'E main 10000']);
+  } finally {
+    rmSync(folder, { recursive: true, force: true });
+  }
+});
+
+test('errors: no dump, a missing file, an unknown option; --help', () => {
+  let run = report([]);
+  assert.equal(run.status, 1);
+  assert.match(run.stderr, /^vimbrel-report: no dump given/);
+  run = report(['no-such-dump.txt']);
+  assert.equal(run.status, 1);
+  assert.equal(run.stderr, 'vimbrel-report: cannot read no-such-dump.txt: no such file\n');
+  run = report(['-', '--frobnicate'], SMALL);
+  assert.equal(run.status, 1);
+  assert.match(run.stderr, /unknown option --frobnicate/);
+  run = report(['--help']);
+  assert.equal(run.status, 0);
+  assert.match(run.stdout, /^usage: vimbrel-report DUMP\.txt \[--tree\] \[--chrome OUT\.json\]/);
+});
