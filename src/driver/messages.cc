@@ -23,5 +23,8 @@ const char kInputFileMessedUp[] = "InputFile is messed up.";
 const char kCouldNotOpenTemporary[] = "Could not open the temporary input file.";
 const char kCouldNotOpenFinal[] = "Could not open the final output file.";
 const char kCouldNotWrite[] = "Could not write %s.";
+const char kMayBeTooLong[] =
+    "Warning: a branch or block at line %ld of %s may be too long for flasm "
+    "after tracing.";
 const char kFinishedSecondPass[] =
     "Finished second pass. Saved new flasm to %s.\nShutting down...";

@@ -15,6 +15,7 @@ extern const char kInputFileMessedUp[];
 extern const char kCouldNotOpenTemporary[];
 extern const char kCouldNotOpenFinal[];
 extern const char kCouldNotWrite[];              // file name
+extern const char kMayBeTooLong[];              // final line, final name
 extern const char kFinishedSecondPass[];         // final name
 
 #endif  // VIMBREL_DRIVER_MESSAGES_H_

@@ -115,7 +115,8 @@ int CloseFirstPass(const FileNames& names) {
   return kExitSuccess;
 }
 
-int RunPassTwo(const FileNames& names) {
+int RunPassTwo(const FileNames& names, const BranchLimits& limits,
+               std::vector<long>* doubtful_lines) {
   if (!OpenInput(names.intermediate))
     return Fail(kCouldNotOpenTemporary);
   if (SameFile(names.final_output, names.input) ||
@@ -132,20 +133,29 @@ int RunPassTwo(const FileNames& names) {
   run_state.state = Rescan;
   run_state.constants_done = 0;
   run_state.carriage_return_ends_line = false;
+  BranchLayout layout(*run_state.output, limits);
+  run_state.output_filter = &layout;
   run_pass();
+  layout.finish();
+  run_state.output_filter = nullptr;
   if (!CloseOutput())
     return Fail(kCouldNotWrite, names.final_output);
+  for (long line : layout.doubtful_lines())
+    log_line(kMayBeTooLong, line, names.final_output.c_str());
+  if (doubtful_lines)
+    *doubtful_lines = layout.doubtful_lines();
   log_line(kFinishedSecondPass, names.final_output.c_str());
   return kExitSuccess;
 }
 
 }  // namespace
 
-int rewrite_files(const FileNames& names) {
+int rewrite_files(const FileNames& names, const BranchLimits& limits,
+                  std::vector<long>* doubtful_lines) {
   int status = RunPassOne(names);
   if (status == kExitSuccess)
     status = CloseFirstPass(names);
   if (status == kExitSuccess)
-    status = RunPassTwo(names);
+    status = RunPassTwo(names, limits, doubtful_lines);
   return status;
 }

@@ -8,6 +8,13 @@
 #include <string>
 #include <string_view>
 
+/// Takes whole lines, without their newline, on their way to the output.
+class LineFilter {
+ public:
+  virtual ~LineFilter() = default;
+  virtual void write_line(std::string_view line) = 0;
+};
+
 /// Collects text in one large buffer and writes it to a file in few big
 /// writes, or keeps it in memory. After a write has failed it writes
 /// nothing more, since what the file then holds is unknown; close() tells.

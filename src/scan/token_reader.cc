@@ -56,11 +56,19 @@ std::size_t current_token_offset() {
 }
 
 void emit_line() {
-  run_state.output->write_line_with_slack<LineReader::kReadablePastLine>(
-      run_state.line);
+  if (run_state.output_filter)
+    run_state.output_filter->write_line(run_state.line);
+  else
+    run_state.output->write_line_with_slack<LineReader::kReadablePastLine>(
+        run_state.line);
 }
 
-void emit_line(std::string_view text) { run_state.output->write_line(text); }
+void emit_line(std::string_view text) {
+  if (run_state.output_filter)
+    run_state.output_filter->write_line(text);
+  else
+    run_state.output->write_line(text);
+}
 
 namespace {
 
@@ -84,6 +92,11 @@ const std::string& JoinedLines(const char* const* table) {
 }  // namespace
 
 void emit_lines(const char* const* table) {
+  if (run_state.output_filter) {
+    for (const char* const* line = table; *line; ++line)
+      run_state.output_filter->write_line(*line);
+    return;
+  }
   // One write for the whole table: the blocks are written thousands of times.
   run_state.output->write(JoinedLines(table));
 }

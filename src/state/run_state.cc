@@ -7,6 +7,7 @@ void clear_run_state() {
   rs.cursor.reset();
   rs.output.reset();
   rs.input.reset();
+  rs.output_filter = nullptr;
   rs.state = 0;
   rs.constants_done = 0;
   rs.line = std::string_view();

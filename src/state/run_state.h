@@ -54,6 +54,8 @@ struct RunState {
   int constants_done = 0;
   std::unique_ptr<LineReader> input;
   std::unique_ptr<LineWriter> output;
+  /// When set, lines go through it on their way to `output`.
+  LineFilter* output_filter = nullptr;
   /// The current input line, without its line end: a view into the input's
   /// buffer, valid until the next line is read.
   std::string_view line;

@@ -1,0 +1,432 @@
+#include "passtwo/action_sizes.h"
+
+#include <cctype>
+#include <cstdlib>
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The line without its comments (// to the end, /* ... */), which flasm
+// reads as nothing; quotes are respected.
+std::string_view WithoutComments(std::string_view line, std::string& storage) {
+  if (line.find('/') == std::string_view::npos)
+    return line;
+  storage.clear();
+  char quote = 0;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    char c = line[i];
+    if (quote) {
+      storage += c;
+      if (c == '\\' && i + 1 < line.size())
+        storage += line[++i];
+      else if (c == quote)
+        quote = 0;
+    } else if (c == '\'' || c == '"') {
+      quote = c;
+      storage += c;
+    } else if (c == '/' && i + 1 < line.size() && line[i + 1] == '/') {
+      break;
+    } else if (c == '/' && i + 1 < line.size() && line[i + 1] == '*') {
+      std::size_t close = line.find("*/", i + 2);
+      if (close == std::string_view::npos)
+        break;
+      i = close + 1;
+    } else {
+      storage += c;
+    }
+  }
+  return storage;
+}
+
+// Reads the parts of an operand list.
+class Operands {
+ public:
+  explicit Operands(std::string_view text) : text_(text) {}
+
+  void SkipBlanks() {
+    while (at_ < text_.size() && IsBlank(text_[at_]))
+      ++at_;
+  }
+  bool AtEnd() {
+    SkipBlanks();
+    return at_ >= text_.size();
+  }
+  char Peek() {
+    SkipBlanks();
+    return at_ < text_.size() ? text_[at_] : '\0';
+  }
+  bool Take(char c) {
+    if (Peek() != c)
+      return false;
+    ++at_;
+    return true;
+  }
+  // A run of characters up to a blank, a comma or a parenthesis.
+  std::string_view Word() {
+    SkipBlanks();
+    std::size_t begin = at_;
+    while (at_ < text_.size() && !IsBlank(text_[at_]) && text_[at_] != ',' &&
+           text_[at_] != '(' && text_[at_] != ')')
+      ++at_;
+    return text_.substr(begin, at_ - begin);
+  }
+  // A quoted string with flasm's escapes resolved: \b \t \n \f \r \\ and
+  // the quote are one byte each; any other backslash stays a backslash.
+  std::string Literal() {
+    SkipBlanks();
+    std::string bytes;
+    char quote = text_[at_++];
+    while (at_ < text_.size() && text_[at_] != quote) {
+      char c = text_[at_++];
+      if (c == '\\' && at_ < text_.size()) {
+        char next = text_[at_];
+        const char* escapes = "btnfr\\";
+        if (next == quote || (next && std::string_view(escapes).find(next) !=
+                                          std::string_view::npos)) {
+          ++at_;
+          bytes += next;
+          continue;
+        }
+      }
+      bytes += c;
+    }
+    ++at_;  // the closing quote
+    return bytes;
+  }
+  // Skips the r:N= before a function2 parameter's name.
+  void SkipRegisterAssignment() {
+    SkipBlanks();
+    if (text_.compare(at_, 2, "r:") != 0)
+      return;
+    std::size_t equals = text_.find_first_of("=,)", at_);
+    if (equals != std::string_view::npos && text_[equals] == '=')
+      at_ = equals + 1;
+  }
+  bool AtQuote() {
+    char c = Peek();
+    return c == '\'' || c == '"';
+  }
+  // A string operand, quoted or bare.
+  std::string StringOperand() {
+    if (AtQuote())
+      return Literal();
+    return std::string(Word());
+  }
+  // Everything up to the next comma outside quotes, or the end.
+  std::string_view Value() {
+    SkipBlanks();
+    std::size_t begin = at_;
+    while (at_ < text_.size() && text_[at_] != ',')
+      ++at_;
+    std::size_t end = at_;
+    while (end > begin && IsBlank(text_[end - 1]))
+      --end;
+    return text_.substr(begin, end - begin);
+  }
+
+ private:
+  std::string_view text_;
+  std::size_t at_ = 0;
+};
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+bool EndsWith(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() &&
+         text.substr(text.size() - suffix.size()) == suffix;
+}
+
+long StringBytes(const std::string& text, const ConstantPool& pool) {
+  long index = pool.find(text);
+  if (index < 0)
+    return 2 + static_cast<long>(text.size());
+  return index < 256 ? 2 : 3;
+}
+
+// One value of a push line that is not a quoted string.
+long BareValueBytes(std::string_view value, const ConstantPool& pool) {
+  std::string upper(value);
+  for (char& c : upper)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (StartsWith(value, "r:"))
+    return 2;
+  if (StartsWith(value, "c:"))
+    return std::strtol(std::string(value.substr(2)).c_str(), nullptr, 10) < 256
+               ? 2
+               : 3;
+  if (upper == "TRUE" || upper == "FALSE")
+    return 2;
+  if (upper == "NULL" || upper == "UNDEF")
+    return 1;
+  if (value == "_NAN" || value == "POSITIVE_INFINITY" ||
+      value == "NEGATIVE_INFINITY")
+    return 9;
+  if (value == "_NANF" || value == "POSITIVE_INFINITYF" ||
+      value == "NEGATIVE_INFINITYF" || EndsWith(value, "_PROPERTY"))
+    return 5;
+  char first = value.empty() ? '\0' : value[0];
+  bool number = (first >= '0' && first <= '9') ||
+                ((first == '-' || first == '+') && value.size() > 1);
+  if (number) {
+    if (value.find('.') == std::string_view::npos)
+      return 5;
+    return (value.back() == 'f' || value.back() == 'F') ? 5 : 9;
+  }
+  // A bare identifier is a string.
+  return StringBytes(std::string(value), pool);
+}
+
+long PushBytes(Operands& operands, const ConstantPool& pool) {
+  long bytes = 3;
+  while (!operands.AtEnd()) {
+    if (operands.AtQuote()) {
+      bytes += StringBytes(operands.Literal(), pool);
+      operands.Value();  // anything left of this value
+    } else {
+      bytes += BareValueBytes(operands.Value(), pool);
+    }
+    if (!operands.Take(','))
+      break;
+  }
+  return bytes;
+}
+
+long ConstantsBytes(Operands& operands) {
+  long bytes = 5;
+  while (!operands.AtEnd()) {
+    bytes += static_cast<long>(operands.StringOperand().size()) + 1;
+    if (!operands.Take(','))
+      break;
+  }
+  return bytes;
+}
+
+// The name of a function line, quoted or bare; empty when it has none.
+long FunctionNameBytes(Operands& operands) {
+  if (operands.Peek() == '(')
+    return 0;
+  return static_cast<long>(operands.StringOperand().size());
+}
+
+// A parenthesised list of names, each written 'name', r:N='name' or name;
+// `each` is added per entry to its name's length.
+long ParameterBytes(Operands& operands, long each) {
+  long bytes = 0;
+  if (!operands.Take('('))
+    return 0;
+  while (!operands.AtEnd() && operands.Peek() != ')') {
+    operands.SkipRegisterAssignment();
+    bytes += static_cast<long>(operands.StringOperand().size()) + each;
+    if (!operands.Take(','))
+      break;
+  }
+  operands.Take(')');
+  return bytes;
+}
+
+SizedLine Opener(long bytes, BodyKind body, long end_bytes = 0) {
+  SizedLine sized;
+  sized.kind = LineKind::kOpener;
+  sized.bytes = bytes;
+  sized.body = body;
+  sized.end_bytes = end_bytes;
+  return sized;
+}
+
+SizedLine Action(long bytes) {
+  SizedLine sized;
+  sized.kind = LineKind::kAction;
+  sized.bytes = bytes;
+  return sized;
+}
+
+SizedLine OfKind(LineKind kind) {
+  SizedLine sized;
+  sized.kind = kind;
+  return sized;
+}
+
+bool IsEndOfFunction(std::string_view line) {
+  std::size_t mark = line.find("//");
+  if (mark == std::string_view::npos)
+    return false;
+  Operands words(line.substr(mark + 2));
+  return words.Word() == "of" && words.Word() == "function";
+}
+
+}  // namespace
+
+void ConstantPool::replace(std::string_view constants_line) {
+  index_.clear();
+  std::string storage;
+  Operands operands(WithoutComments(constants_line, storage));
+  operands.Word();  // constants
+  long index = 0;
+  while (!operands.AtEnd()) {
+    index_.emplace(operands.StringOperand(), index++);
+    if (!operands.Take(','))
+      break;
+  }
+}
+
+long ConstantPool::find(const std::string& text) const {
+  auto found = index_.find(text);
+  return found == index_.end() ? -1 : found->second;
+}
+
+SizedLine size_line(std::string_view line, const ConstantPool& pool) {
+  std::string storage;
+  std::string_view code = WithoutComments(line, storage);
+  Operands operands(code);
+  if (operands.AtEnd())
+    return OfKind(LineKind::kOther);
+  std::string_view keyword = operands.Word();
+  if (keyword.empty())
+    return OfKind(LineKind::kOther);
+  if (keyword.back() == ':') {
+    SizedLine label = OfKind(LineKind::kLabel);
+    label.label = keyword.substr(0, keyword.size() - 1);
+    // A view into `line`, which outlives the result; `code` may not.
+    if (code.data() != line.data())
+      label.label = line.substr(line.find(label.label), label.label.size());
+    return label;
+  }
+  if (keyword == "push")
+    return Action(PushBytes(operands, pool));
+  if (keyword == "constants") {
+    SizedLine constants = Action(ConstantsBytes(operands));
+    constants.kind = LineKind::kConstants;
+    return constants;
+  }
+  if (keyword == "end") {
+    SizedLine end = OfKind(LineKind::kEnd);
+    end.ends_function = IsEndOfFunction(line);
+    return end;
+  }
+  if (keyword == "branch" || keyword == "branchAlways" ||
+      keyword == "branchIfTrue") {
+    SizedLine branch = Action(5);
+    std::string_view target = operands.Word();
+    char first = target.empty() ? '0' : target[0];
+    if (!(first == '-' || (first >= '0' && first <= '9'))) {
+      branch.kind = LineKind::kBranch;
+      std::size_t at = line.find(target, line.find(keyword) + keyword.size());
+      branch.label = line.substr(at, target.size());
+    }
+    return branch;
+  }
+  if (keyword == "frame" || keyword == "initMovieClip" || keyword == "on" ||
+      keyword == "onClipEvent")
+    return OfKind(LineKind::kBlockStart);
+  if (keyword == "catch" || keyword == "finally")
+    return OfKind(LineKind::kOther);
+  if (keyword == "function") {
+    long name = FunctionNameBytes(operands);
+    return Opener(8 + name + ParameterBytes(operands, 1), BodyKind::kFunction);
+  }
+  if (keyword == "function2") {
+    long name = FunctionNameBytes(operands);
+    return Opener(11 + name + ParameterBytes(operands, 2),
+                  BodyKind::kFunction);
+  }
+  if (keyword == "try") {
+    long name = operands.AtQuote() ? static_cast<long>(operands.Literal().size())
+                                   : 0;
+    return Opener(11 + name, BodyKind::kTryOrWith);
+  }
+  if (keyword == "with")
+    return Opener(5, BodyKind::kTryOrWith);
+  if (keyword == "setTarget")
+    return Opener(4 + static_cast<long>(operands.StringOperand().size()),
+                  BodyKind::kOther, 4);
+  if (keyword == "setTargetExpr")
+    return Opener(1, BodyKind::kOther, 4);
+  if (keyword == "ifFrameLoaded")
+    return Opener(6, BodyKind::kOther);
+  if (keyword == "ifFrameLoadedExpr")
+    return Opener(4, BodyKind::kOther);
+  if (keyword == "setRegister" || keyword == "getURL2" ||
+      keyword == "loadMovie" || keyword == "loadMovieNum" ||
+      keyword == "loadVariables" || keyword == "loadVariablesNum" ||
+      keyword == "strictMode")
+    return Action(4);
+  if (keyword == "gotoFrame")
+    return Action(5);
+  if (keyword == "callFrame")
+    return Action(3);
+  if (keyword == "gotoLabel")
+    return Action(4 + static_cast<long>(operands.StringOperand().size()));
+  if (keyword == "getURL") {
+    long url = static_cast<long>(operands.StringOperand().size());
+    long target = static_cast<long>(operands.StringOperand().size());
+    return Action(5 + url + target);
+  }
+  if (keyword == "gotoAndPlay" || keyword == "gotoAndStop")
+    return Action(operands.Word() == "skip" ? 6 : 4);
+  if (keyword == "swfAction") {
+    std::string code_text(operands.Word());
+    long action = std::strtol(code_text.c_str(), nullptr, 16);
+    long data = 0;
+    if (operands.Word() == "hexdata") {
+      while (!operands.AtEnd()) {
+        operands.Word();
+        ++data;
+        if (!operands.Take(','))
+          break;
+      }
+    }
+    return Action((action < 0x80 ? 1 : 3) + data);
+  }
+  return Action(1);
+}
+
+void ActionLayout::start_block() {
+  pool_.clear();
+  open_.clear();
+  position_ = 0;
+  open_.push_back({BodyKind::kNone, next_context_++, lines_, 0, 0});
+}
+
+LaidLine ActionLayout::add(std::string_view line, ClosedBody* closed) {
+  LaidLine laid;
+  laid.sized = size_line(line, pool_);
+  long line_number = lines_++;
+  if (laid.sized.kind == LineKind::kBlockStart)
+    start_block();
+  laid.position = position_;
+  laid.context = open_.empty() ? 0 : open_.back().context;
+  if (open_.empty())
+    return laid;
+  switch (laid.sized.kind) {
+    case LineKind::kConstants:
+      pool_.replace(line);
+      break;
+    case LineKind::kOpener:
+      open_.push_back({laid.sized.body, next_context_++, line_number,
+                       position_ + laid.sized.bytes, laid.sized.end_bytes});
+      break;
+    case LineKind::kEnd: {
+      // `end // of function` closes the function, whatever is open in it.
+      while (laid.sized.ends_function && open_.size() > 1 &&
+             open_.back().kind != BodyKind::kFunction)
+        open_.pop_back();
+      OpenBody body = open_.back();
+      open_.pop_back();
+      laid.sized.bytes = body.end_bytes;
+      if (closed) {
+        closed->kind = body.kind;
+        closed->opener_line = body.opener_line;
+        closed->end_line = line_number;
+        closed->body_bytes = position_ - body.body_start;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  position_ += laid.sized.bytes;
+  return laid;
+}

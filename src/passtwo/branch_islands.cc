@@ -1,0 +1,358 @@
+#include "passtwo/branch_islands.h"
+
+#include <algorithm>
+#include <cstddef>
+
+#include "passone/templates.h"
+#include "passtwo/action_sizes.h"
+#include "scan/blank_tokens.h"
+
+namespace {
+
+// Bytes of one island: two branches; its labels take none.
+constexpr long kIslandBytes = 10;
+constexpr long kBranchBytes = 5;
+// No line assembles to more than this many bytes per character of its text
+// (`try` is 11 bytes), so a block of less text cannot overflow.
+constexpr long kBytesPerCharacter = 4;
+// Chains are rebuilt while islands of other chains move them.
+constexpr int kPlanningRounds = 50;
+
+bool IsBlockStart(std::string_view line) {
+  std::string_view token = take_blank_separated_token(line);
+  return token == "frame" || token == "initMovieClip" || token == "on" ||
+         token == "onClipEvent";
+}
+
+// The traced blocks hold this line, and movies hardly ever do.
+bool IsInjected(std::string_view line) { return line == entry_template[2]; }
+
+struct PlanLine {
+  std::string_view text;
+  LaidLine laid;
+};
+
+struct Island {
+  long before;  // the line it stands before
+  long order;   // among islands before the same line
+  long number = 0;
+};
+
+struct Branch {
+  long line;
+  long target;              // the label's line
+  std::vector<int> chain;   // islands, in the order the jump takes them
+  bool doubtful = false;
+};
+
+// Lays out one action block: where its branches need islands.
+class Planner {
+ public:
+  Planner(std::vector<PlanLine>& lines, const BranchLimits& limits)
+      : lines_(lines),
+        reach_(limits.reach - limits.margin),
+        injected_before_(lines.size() + 1, 0) {
+    for (std::size_t i = 0; i < lines.size(); ++i)
+      injected_before_[i + 1] =
+          injected_before_[i] + (IsInjected(lines[i].text) ? 1 : 0);
+  }
+
+  void Plan() {
+    FindBranches();
+    for (int round = 0; round < kPlanningRounds; ++round) {
+      bool changed = false;
+      for (std::size_t j = 0; j < branches_.size(); ++j) {
+        if (branches_[j].doubtful || ChainReaches(branches_[j]))
+          continue;
+        RemoveChain(static_cast<int>(j));
+        if (!BuildChain(static_cast<int>(j))) {
+          RemoveChain(static_cast<int>(j));
+          branches_[j].doubtful = true;
+        }
+        changed = true;
+      }
+      if (!changed)
+        break;
+    }
+    for (Branch& branch : branches_) {
+      if (!branch.doubtful && !ChainReaches(branch))
+        branch.doubtful = true;
+    }
+  }
+
+  bool InjectedWithin(long first, long last) const {
+    return injected_before_[last + 1] - injected_before_[first] > 0;
+  }
+  long IslandsWithin(long first, long last) const {
+    long count = 0;
+    for (const Island& island : islands_)
+      count += island.before >= first && island.before <= last;
+    return count;
+  }
+
+  std::vector<Island>& islands() { return islands_; }
+  std::vector<Branch>& branches() { return branches_; }
+
+ private:
+  // Branches whose label stands in the same block and whose span holds
+  // traced code: the others reach as far as they did.
+  void FindBranches() {
+    std::vector<std::pair<std::string_view, long>> labels;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+      if (lines_[i].laid.sized.kind == LineKind::kLabel &&
+          lines_[i].laid.context != 0)
+        labels.emplace_back(lines_[i].laid.sized.label, static_cast<long>(i));
+    }
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+      const LaidLine& laid = lines_[i].laid;
+      if (laid.sized.kind != LineKind::kBranch || laid.context == 0)
+        continue;
+      auto label = std::find_if(labels.begin(), labels.end(), [&](auto& l) {
+        return l.first == laid.sized.label;
+      });
+      if (label == labels.end())
+        continue;
+      long line = static_cast<long>(i);
+      long target = label->second;
+      if (InjectedWithin(std::min(line, target), std::max(line, target)))
+        branches_.push_back({line, target, {}, false});
+    }
+  }
+
+  // Where line i starts, with the islands before it.
+  long Position(long line) const {
+    return lines_[line].laid.position +
+           kIslandBytes * IslandsWithin(0, line);
+  }
+  // Where island k's jump starts: after its first branch.
+  long HopPosition(int k) const {
+    const Island& island = islands_[k];
+    long before = 0;
+    for (const Island& other : islands_)
+      before += other.before < island.before ||
+                (other.before == island.before && other.order < island.order);
+    return lines_[island.before].laid.position + kIslandBytes * before +
+           kBranchBytes;
+  }
+  bool Reaches(long from, long to) const {
+    long offset = to - (from + kBranchBytes);
+    return offset <= reach_ && offset >= -reach_ - 1;
+  }
+  bool ChainReaches(const Branch& branch) const {
+    long from = Position(branch.line);
+    for (int k : branch.chain) {
+      long hop = HopPosition(k);
+      if (!Reaches(from, hop))
+        return false;
+      from = hop;
+    }
+    return Reaches(from, Position(branch.target));
+  }
+
+  void RemoveChain(int j) {
+    std::vector<int> removed = branches_[j].chain;
+    std::sort(removed.rbegin(), removed.rend());
+    for (int k : removed) {
+      islands_.erase(islands_.begin() + k);
+      for (Branch& other : branches_) {
+        for (int& index : other.chain)
+          index -= index > k;
+      }
+    }
+    branches_[j].chain.clear();
+  }
+
+  bool MayStandBefore(long line, long context) const {
+    const LaidLine& laid = lines_[line].laid;
+    return laid.context == context &&
+           laid.sized.kind != LineKind::kBlockStart;
+  }
+
+  // Hops towards the label, each as far as the last one reaches.
+  bool BuildChain(int j) {
+    Branch& branch = branches_[j];
+    long context = lines_[branch.line].laid.context;
+    bool forward = branch.target > branch.line;
+    long from_line = branch.line;
+    long from = Position(branch.line);
+    bool from_island = false;
+    while (!Reaches(from, Position(branch.target))) {
+      long chosen = -1;
+      long chosen_hop = 0;
+      if (forward) {
+        for (long x = from_line + 1; x <= branch.target; ++x) {
+          if (!MayStandBefore(x, context))
+            continue;
+          long hop = Position(x) + kBranchBytes;
+          if (hop - (from + kBranchBytes) > reach_)
+            break;
+          chosen = x;
+          chosen_hop = hop;
+        }
+      } else {
+        long last = from_island ? from_line - 1 : from_line;
+        for (long x = branch.target + 1; x <= last; ++x) {
+          if (!MayStandBefore(x, context))
+            continue;
+          // The island moves the jump that leads to it ten bytes on.
+          long hop = Position(x) + kBranchBytes;
+          if (hop - (from + kIslandBytes + kBranchBytes) >= -reach_ - 1) {
+            chosen = x;
+            chosen_hop = hop;
+            break;
+          }
+        }
+      }
+      if (chosen < 0)
+        return false;
+      islands_.push_back({chosen, next_order_++});
+      branch.chain.push_back(static_cast<int>(islands_.size()) - 1);
+      from_line = chosen;
+      from = chosen_hop;
+      from_island = true;
+    }
+    return true;
+  }
+
+  std::vector<PlanLine>& lines_;
+  long reach_;
+  std::vector<long> injected_before_;
+  std::vector<Island> islands_;
+  std::vector<Branch> branches_;
+  long next_order_ = 0;
+};
+
+std::string_view Indentation(std::string_view line) {
+  std::size_t end = 0;
+  while (end < line.size() && (line[end] == ' ' || line[end] == '\t'))
+    ++end;
+  return line.substr(0, end);
+}
+
+}  // namespace
+
+BranchLayout::BranchLayout(LineWriter& output, const BranchLimits& limits)
+    : output_(output), limits_(limits) {}
+
+void BranchLayout::Emit(std::string_view line) {
+  output_.write_line(line);
+  ++lines_written_;
+}
+
+void BranchLayout::write_line(std::string_view line) {
+  if (IsBlockStart(line))
+    WriteHeld();
+  if (held_lines_ == 0 && !IsBlockStart(line)) {
+    Emit(line);
+    return;
+  }
+  held_.append(line.data(), line.size());
+  held_ += '\n';
+  ++held_lines_;
+}
+
+void BranchLayout::finish() { WriteHeld(); }
+
+void BranchLayout::WriteHeld() {
+  if (held_lines_ == 0)
+    return;
+  long small = (limits_.reach - limits_.margin) / kBytesPerCharacter;
+  if (static_cast<long>(held_.size()) <= small) {
+    output_.write(held_);
+    lines_written_ += held_lines_;
+    held_.clear();
+    held_lines_ = 0;
+    return;
+  }
+
+  std::vector<PlanLine> lines;
+  std::vector<ClosedBody> bodies;
+  ActionLayout layout;
+  for (std::size_t start = 0; start < held_.size();) {
+    std::size_t end = held_.find('\n', start);
+    std::string_view text(held_.data() + start, end - start);
+    ClosedBody closed;
+    closed.kind = BodyKind::kNone;
+    lines.push_back({text, layout.add(text, &closed)});
+    if (closed.kind == BodyKind::kFunction ||
+        closed.kind == BodyKind::kTryOrWith)
+      bodies.push_back(closed);
+    start = end + 1;
+  }
+
+  Planner planner(lines, limits_);
+  planner.Plan();
+  std::vector<Island>& islands = planner.islands();
+  std::vector<Branch>& branches = planner.branches();
+
+  std::vector<bool> doubtful(lines.size(), false);
+  for (const Branch& branch : branches)
+    doubtful[branch.line] = doubtful[branch.line] || branch.doubtful;
+  for (const ClosedBody& body : bodies) {
+    long bytes = body.body_bytes +
+                 kIslandBytes * planner.IslandsWithin(body.opener_line + 1,
+                                                      body.end_line);
+    if (bytes > limits_.body - limits_.margin &&
+        planner.InjectedWithin(body.opener_line, body.end_line))
+      doubtful[body.opener_line] = true;
+  }
+
+  // Islands are numbered in the order they stand in the file.
+  std::vector<int> order(islands.size());
+  for (std::size_t k = 0; k < order.size(); ++k)
+    order[k] = static_cast<int>(k);
+  std::sort(order.begin(), order.end(), [&](int a, int b) {
+    return islands[a].before != islands[b].before
+               ? islands[a].before < islands[b].before
+               : islands[a].order < islands[b].order;
+  });
+  for (int k : order)
+    islands[k].number = ++islands_;
+  std::vector<std::string> island_target(islands.size());
+  std::vector<std::string> branch_target(lines.size());
+  auto hop = [&](int k) { return "vimbrel_hop" + std::to_string(islands[k].number); };
+  for (const Branch& branch : branches) {
+    if (branch.chain.empty())
+      continue;
+    branch_target[branch.line] = hop(branch.chain.front());
+    for (std::size_t i = 0; i < branch.chain.size(); ++i) {
+      island_target[branch.chain[i]] =
+          i + 1 < branch.chain.size()
+              ? hop(branch.chain[i + 1])
+              : std::string(lines[branch.target].laid.sized.label);
+    }
+  }
+
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    std::string_view text = lines[i].text;
+    for (; next < order.size() && islands[order[next]].before == static_cast<long>(i); ++next) {
+      const Island& island = islands[order[next]];
+      std::string code(Indentation(text));
+      if (lines[i].laid.sized.kind == LineKind::kLabel)
+        code += ' ';
+      std::string label = code;
+      if (!label.empty() && label.back() == ' ')
+        label.pop_back();
+      std::string number = std::to_string(island.number);
+      Emit(code + "branch vimbrel_skip" + number);
+      Emit(label + "vimbrel_hop" + number + ":");
+      Emit(code + "branch " + island_target[order[next]]);
+      Emit(label + "vimbrel_skip" + number + ":");
+    }
+    if (doubtful[i])
+      doubtful_lines_.push_back(lines_written_ + 1);
+    if (!branch_target[i].empty()) {
+      std::string_view label = lines[i].laid.sized.label;
+      std::size_t at = static_cast<std::size_t>(label.data() - text.data());
+      std::string retargeted(text.substr(0, at));
+      retargeted += branch_target[i];
+      retargeted += text.substr(at + label.size());
+      Emit(retargeted);
+    } else {
+      Emit(text);
+    }
+  }
+  held_.clear();
+  held_lines_ = 0;
+}
