@@ -91,7 +91,8 @@ class Operands {
       }
       bytes += c;
     }
-    ++at_;  // the closing quote
+    if (at_ < text_.size())
+      ++at_;  // the closing quote
     return bytes;
   }
   // Skips the r:N= before a function2 parameter's name.

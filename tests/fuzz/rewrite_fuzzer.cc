@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "driver/driver.h"
 #include "driver/passes.h"
@@ -28,13 +29,22 @@ const std::string& PrivateDirectory() {
   return directory;
 }
 
+// Short reaches, so that small inputs need islands too.
+BranchLimits SmallLimits() {
+  BranchLimits limits;
+  limits.reach = 300;
+  limits.body = 1500;
+  limits.margin = 0;
+  return limits;
+}
+
 // The run's messages are expected; keep them out of the fuzzer's log.
-int RewriteQuietly(const FileNames& names) {
+int RewriteQuietly(const FileNames& names, std::vector<long>& doubtful_lines) {
   int saved = dup(2);
   int null = open("/dev/null", O_WRONLY);
   dup2(null, 2);
   close(null);
-  int status = rewrite_files(names);
+  int status = rewrite_files(names, SmallLimits(), &doubtful_lines);
   dup2(saved, 2);
   close(saved);
   return status;
@@ -52,7 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     out << input;
   }
   clear_run_state();
-  int status = RewriteQuietly(names);
+  std::vector<long> doubtful_lines;
+  int status = RewriteQuietly(names, doubtful_lines);
   clear_run_state();
   if (status != kExitSuccess) {
     fprintf(stderr, "vimbrel failed with status %d\n", status);
@@ -62,8 +73,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fprintf(stderr, "the input file changed\n");
     abort();
   }
+  std::string final_output = read_file(names.final_output);
   std::string broken = check_rewrite_properties(
-      input, read_file(names.intermediate), read_file(names.final_output));
+      input, read_file(names.intermediate), final_output);
+  if (broken.empty())
+    broken = check_branch_reach(final_output, SmallLimits().reach,
+                                doubtful_lines);
   if (!broken.empty()) {
     fprintf(stderr, "property broken: %s\n", broken.c_str());
     abort();

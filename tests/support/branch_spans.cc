@@ -37,10 +37,10 @@ std::vector<BranchSpan> branch_spans(const std::string& text) {
     bool starts = i == lines.size() || laid[i].sized.kind == LineKind::kBlockStart;
     if (!starts)
       continue;
-    std::map<std::string, long> labels;
+    std::map<std::string, std::size_t> labels;
     for (std::size_t j = block_start; j < i; ++j) {
       if (laid[j].sized.kind == LineKind::kLabel && laid[j].context != 0)
-        labels.emplace(std::string(laid[j].sized.label), laid[j].position);
+        labels.emplace(std::string(laid[j].sized.label), j);
     }
     for (std::size_t j = block_start; j < i; ++j) {
       if (laid[j].sized.kind != LineKind::kBranch || laid[j].context == 0)
@@ -48,7 +48,8 @@ std::vector<BranchSpan> branch_spans(const std::string& text) {
       auto label = labels.find(std::string(laid[j].sized.label));
       if (label != labels.end())
         spans.push_back({static_cast<long>(j) + 1,
-                         label->second - (laid[j].position + 5)});
+                         static_cast<long>(label->second) + 1,
+                         laid[label->second].position - (laid[j].position + 5)});
     }
     block_start = i;
   }

@@ -6,8 +6,9 @@
 
 /// A branch of a final text and the offset flasm would store for it.
 struct BranchSpan {
-  long line;    // 1-based line of the branch
-  long offset;  // label position - (branch position + 5)
+  long line;        // 1-based line of the branch
+  long label_line;  // 1-based line of its label
+  long offset;      // label position - (branch position + 5)
 };
 
 /// Every branch to a label of the same action block, laid out with the

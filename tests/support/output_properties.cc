@@ -1,10 +1,12 @@
 #include "support/output_properties.h"
 
+#include <algorithm>
 #include <set>
 #include <vector>
 
 #include "passone/templates.h"
 #include "scan/string_literal.h"
+#include "support/branch_spans.h"
 
 namespace {
 
@@ -285,12 +287,33 @@ std::string check_rewrite_properties(const std::string& input,
                                          pass_one_wrote_tracer);
   if (!broken.empty())
     return "intermediate: " + broken;
-  Lines final_lines = SplitLines(final_output);
+  Lines final_lines = SplitLines(without_islands(final_output));
   broken = CheckFinal(intermediate_lines, final_lines, traced,
                       pass_one_wrote_tracer);
   if (broken.empty())
     broken = CheckOneTracer(intermediate_lines, final_lines, traced);
   if (!broken.empty())
     return "final: " + broken;
+  return "";
+}
+
+std::string check_branch_reach(const std::string& final_output, long reach,
+                               const std::vector<long>& doubtful_lines) {
+  static const std::string traced_line = entry_template[2];
+  Lines lines = SplitLines(final_output);
+  for (const BranchSpan& span : branch_spans(final_output)) {
+    if (span.offset <= reach && span.offset >= -reach - 1)
+      continue;
+    if (std::find(doubtful_lines.begin(), doubtful_lines.end(), span.line) !=
+        doubtful_lines.end())
+      continue;
+    long first = std::min(span.line, span.label_line) - 1;
+    long last = std::max(span.line, span.label_line) - 1;
+    bool traced = false;
+    for (long i = first; i <= last && !traced; ++i)
+      traced = lines[i] == traced_line;
+    if (traced)
+      return Numbered("branch out of reach, and not said to be", span.line - 1);
+  }
   return "";
 }

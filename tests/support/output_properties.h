@@ -2,6 +2,7 @@
 #define VIMBREL_TESTS_SUPPORT_OUTPUT_PROPERTIES_H_
 
 #include <string>
+#include <vector>
 
 /// Checks what must hold for every input, whatever it holds:
 /// - nothing lost: the intermediate file, with its entry and exit blocks and
@@ -17,9 +18,16 @@
 ///   tracer after the main timeline's first frame line (else the first);
 ///   a traced movie with a frame line has exactly one pool followed by the
 ///   tracer.
+/// The final file is compared with its islands taken out.
 /// Returns an empty string when all hold, else what broke.
 std::string check_rewrite_properties(const std::string& input,
                                      const std::string& intermediate,
                                      const std::string& final_output);
+
+/// Every branch of the final file reaches its label within `reach` bytes,
+/// but for those at `doubtful_lines` and those whose span holds no traced
+/// code (as the movie had them). Empty when so, else what broke.
+std::string check_branch_reach(const std::string& final_output, long reach,
+                               const std::vector<long>& doubtful_lines);
 
 #endif  // VIMBREL_TESTS_SUPPORT_OUTPUT_PROPERTIES_H_
