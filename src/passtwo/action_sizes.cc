@@ -73,27 +73,36 @@ class Operands {
   }
   // A quoted string with flasm's escapes resolved: \b \t \n \f \r \\ and
   // the quote are one byte each; any other backslash stays a backslash.
-  std::string Literal() {
+  // A view into the text when it holds no backslash, else into `scratch`.
+  std::string_view Literal(std::string& scratch) {
     SkipBlanks();
-    std::string bytes;
     char quote = text_[at_++];
+    std::size_t begin = at_;
+    while (at_ < text_.size() && text_[at_] != quote && text_[at_] != '\\')
+      ++at_;
+    if (at_ >= text_.size() || text_[at_] == quote) {
+      std::string_view plain = text_.substr(begin, at_ - begin);
+      if (at_ < text_.size())
+        ++at_;  // the closing quote
+      return plain;
+    }
+    scratch.assign(text_.substr(begin, at_ - begin));
     while (at_ < text_.size() && text_[at_] != quote) {
       char c = text_[at_++];
       if (c == '\\' && at_ < text_.size()) {
         char next = text_[at_];
-        const char* escapes = "btnfr\\";
-        if (next == quote || (next && std::string_view(escapes).find(next) !=
-                                          std::string_view::npos)) {
+        if (next == quote ||
+            std::string_view("btnfr\\").find(next) != std::string_view::npos) {
           ++at_;
-          bytes += next;
+          scratch += next;
           continue;
         }
       }
-      bytes += c;
+      scratch += c;
     }
     if (at_ < text_.size())
       ++at_;  // the closing quote
-    return bytes;
+    return scratch;
   }
   // Skips the r:N= before a function2 parameter's name.
   void SkipRegisterAssignment() {
@@ -109,10 +118,15 @@ class Operands {
     return c == '\'' || c == '"';
   }
   // A string operand, quoted or bare.
-  std::string StringOperand() {
+  std::string_view StringOperand(std::string& scratch) {
     if (AtQuote())
-      return Literal();
-    return std::string(Word());
+      return Literal(scratch);
+    return Word();
+  }
+  // The length of a string operand, quoted or bare.
+  long StringOperandBytes() {
+    std::string scratch;
+    return static_cast<long>(StringOperand(scratch).size());
   }
   // Everything up to the next comma outside quotes, or the end.
   std::string_view Value() {
@@ -140,27 +154,34 @@ bool EndsWith(std::string_view text, std::string_view suffix) {
          text.substr(text.size() - suffix.size()) == suffix;
 }
 
-long StringBytes(const std::string& text, const ConstantPool& pool) {
+long StringBytes(std::string_view text, const ConstantPool& pool) {
   long index = pool.find(text);
   if (index < 0)
     return 2 + static_cast<long>(text.size());
   return index < 256 ? 2 : 3;
 }
 
+bool SameLetters(std::string_view text, std::string_view upper) {
+  if (text.size() != upper.size())
+    return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (std::toupper(static_cast<unsigned char>(text[i])) != upper[i])
+      return false;
+  }
+  return true;
+}
+
 // One value of a push line that is not a quoted string.
 long BareValueBytes(std::string_view value, const ConstantPool& pool) {
-  std::string upper(value);
-  for (char& c : upper)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   if (StartsWith(value, "r:"))
     return 2;
   if (StartsWith(value, "c:"))
     return std::strtol(std::string(value.substr(2)).c_str(), nullptr, 10) < 256
                ? 2
                : 3;
-  if (upper == "TRUE" || upper == "FALSE")
+  if (SameLetters(value, "TRUE") || SameLetters(value, "FALSE"))
     return 2;
-  if (upper == "NULL" || upper == "UNDEF")
+  if (SameLetters(value, "NULL") || SameLetters(value, "UNDEF"))
     return 1;
   if (value == "_NAN" || value == "POSITIVE_INFINITY" ||
       value == "NEGATIVE_INFINITY")
@@ -177,14 +198,15 @@ long BareValueBytes(std::string_view value, const ConstantPool& pool) {
     return (value.back() == 'f' || value.back() == 'F') ? 5 : 9;
   }
   // A bare identifier is a string.
-  return StringBytes(std::string(value), pool);
+  return StringBytes(value, pool);
 }
 
 long PushBytes(Operands& operands, const ConstantPool& pool) {
   long bytes = 3;
+  std::string scratch;
   while (!operands.AtEnd()) {
     if (operands.AtQuote()) {
-      bytes += StringBytes(operands.Literal(), pool);
+      bytes += StringBytes(operands.Literal(scratch), pool);
       operands.Value();  // anything left of this value
     } else {
       bytes += BareValueBytes(operands.Value(), pool);
@@ -198,7 +220,7 @@ long PushBytes(Operands& operands, const ConstantPool& pool) {
 long ConstantsBytes(Operands& operands) {
   long bytes = 5;
   while (!operands.AtEnd()) {
-    bytes += static_cast<long>(operands.StringOperand().size()) + 1;
+    bytes += operands.StringOperandBytes() + 1;
     if (!operands.Take(','))
       break;
   }
@@ -209,7 +231,7 @@ long ConstantsBytes(Operands& operands) {
 long FunctionNameBytes(Operands& operands) {
   if (operands.Peek() == '(')
     return 0;
-  return static_cast<long>(operands.StringOperand().size());
+  return operands.StringOperandBytes();
 }
 
 // A parenthesised list of names, each written 'name', r:N='name' or name;
@@ -220,7 +242,7 @@ long ParameterBytes(Operands& operands, long each) {
     return 0;
   while (!operands.AtEnd() && operands.Peek() != ')') {
     operands.SkipRegisterAssignment();
-    bytes += static_cast<long>(operands.StringOperand().size()) + each;
+    bytes += operands.StringOperandBytes() + each;
     if (!operands.Take(','))
       break;
   }
@@ -250,6 +272,69 @@ SizedLine OfKind(LineKind kind) {
   return sized;
 }
 
+// The keywords whose lines are not one-byte actions.
+enum class Keyword {
+  kPush, kConstants, kEnd, kBranch, kBlockStart, kSection, kFunction,
+  kFunction2, kTry, kWith, kSetTarget, kSetTargetExpr, kIfFrameLoaded,
+  kIfFrameLoadedExpr, kFourBytes, kGotoFrame, kCallFrame, kGotoLabel, kGetURL,
+  kGotoAnd, kSwfAction,
+};
+
+struct KnownKeyword {
+  std::string_view word;
+  Keyword keyword;
+};
+
+constexpr KnownKeyword kKnownKeywords[] = {
+    {"push", Keyword::kPush},
+    {"constants", Keyword::kConstants},
+    {"end", Keyword::kEnd},
+    {"branch", Keyword::kBranch},
+    {"branchAlways", Keyword::kBranch},
+    {"branchIfTrue", Keyword::kBranch},
+    {"frame", Keyword::kBlockStart},
+    {"initMovieClip", Keyword::kBlockStart},
+    {"on", Keyword::kBlockStart},
+    {"onClipEvent", Keyword::kBlockStart},
+    {"catch", Keyword::kSection},
+    {"finally", Keyword::kSection},
+    {"function", Keyword::kFunction},
+    {"function2", Keyword::kFunction2},
+    {"try", Keyword::kTry},
+    {"with", Keyword::kWith},
+    {"setTarget", Keyword::kSetTarget},
+    {"setTargetExpr", Keyword::kSetTargetExpr},
+    {"ifFrameLoaded", Keyword::kIfFrameLoaded},
+    {"ifFrameLoadedExpr", Keyword::kIfFrameLoadedExpr},
+    {"setRegister", Keyword::kFourBytes},
+    {"getURL2", Keyword::kFourBytes},
+    {"loadMovie", Keyword::kFourBytes},
+    {"loadMovieNum", Keyword::kFourBytes},
+    {"loadVariables", Keyword::kFourBytes},
+    {"loadVariablesNum", Keyword::kFourBytes},
+    {"strictMode", Keyword::kFourBytes},
+    {"gotoFrame", Keyword::kGotoFrame},
+    {"callFrame", Keyword::kCallFrame},
+    {"gotoLabel", Keyword::kGotoLabel},
+    {"getURL", Keyword::kGetURL},
+    {"gotoAndPlay", Keyword::kGotoAnd},
+    {"gotoAndStop", Keyword::kGotoAnd},
+    {"swfAction", Keyword::kSwfAction},
+};
+
+// Every line is looked up: most are one-byte actions, known by a letter or
+// a length that no keyword above has.
+bool FindKeyword(std::string_view word, Keyword& keyword) {
+  for (const KnownKeyword& known : kKnownKeywords) {
+    if (known.word.size() == word.size() && known.word[0] == word[0] &&
+        known.word == word) {
+      keyword = known.keyword;
+      return true;
+    }
+  }
+  return false;
+}
+
 bool IsEndOfFunction(std::string_view line) {
   std::size_t mark = line.find("//");
   if (mark == std::string_view::npos)
@@ -261,19 +346,35 @@ bool IsEndOfFunction(std::string_view line) {
 }  // namespace
 
 void ConstantPool::replace(std::string_view constants_line) {
-  index_.clear();
+  clear();
   std::string storage;
-  Operands operands(WithoutComments(constants_line, storage));
+  std::string_view code = WithoutComments(constants_line, storage);
+  if (code.data() == storage.data()) {
+    owned_.push_back(storage);
+    code = owned_.back();
+  }
+  Operands operands(code);
   operands.Word();  // constants
   long index = 0;
+  std::string scratch;
   while (!operands.AtEnd()) {
-    index_.emplace(operands.StringOperand(), index++);
+    std::string_view entry = operands.StringOperand(scratch);
+    if (entry.data() == scratch.data()) {
+      owned_.push_back(scratch);
+      entry = owned_.back();
+    }
+    index_.emplace(entry, index++);
     if (!operands.Take(','))
       break;
   }
 }
 
-long ConstantPool::find(const std::string& text) const {
+void ConstantPool::clear() {
+  index_.clear();
+  owned_.clear();
+}
+
+long ConstantPool::find(std::string_view text) const {
   auto found = index_.find(text);
   return found == index_.end() ? -1 : found->second;
 }
@@ -295,91 +396,88 @@ SizedLine size_line(std::string_view line, const ConstantPool& pool) {
       label.label = line.substr(line.find(label.label), label.label.size());
     return label;
   }
-  if (keyword == "push")
-    return Action(PushBytes(operands, pool));
-  if (keyword == "constants") {
-    SizedLine constants = Action(ConstantsBytes(operands));
-    constants.kind = LineKind::kConstants;
-    return constants;
-  }
-  if (keyword == "end") {
-    SizedLine end = OfKind(LineKind::kEnd);
-    end.ends_function = IsEndOfFunction(line);
-    return end;
-  }
-  if (keyword == "branch" || keyword == "branchAlways" ||
-      keyword == "branchIfTrue") {
-    SizedLine branch = Action(5);
-    std::string_view target = operands.Word();
-    char first = target.empty() ? '0' : target[0];
-    if (!(first == '-' || (first >= '0' && first <= '9'))) {
-      branch.kind = LineKind::kBranch;
-      std::size_t at = line.find(target, line.find(keyword) + keyword.size());
-      branch.label = line.substr(at, target.size());
+  Keyword known;
+  if (!FindKeyword(keyword, known))
+    return Action(1);
+  switch (known) {
+    case Keyword::kPush:
+      return Action(PushBytes(operands, pool));
+    case Keyword::kConstants: {
+      SizedLine constants = Action(ConstantsBytes(operands));
+      constants.kind = LineKind::kConstants;
+      return constants;
     }
-    return branch;
-  }
-  if (keyword == "frame" || keyword == "initMovieClip" || keyword == "on" ||
-      keyword == "onClipEvent")
-    return OfKind(LineKind::kBlockStart);
-  if (keyword == "catch" || keyword == "finally")
-    return OfKind(LineKind::kOther);
-  if (keyword == "function") {
-    long name = FunctionNameBytes(operands);
-    return Opener(8 + name + ParameterBytes(operands, 1), BodyKind::kFunction);
-  }
-  if (keyword == "function2") {
-    long name = FunctionNameBytes(operands);
-    return Opener(11 + name + ParameterBytes(operands, 2),
-                  BodyKind::kFunction);
-  }
-  if (keyword == "try") {
-    long name = operands.AtQuote() ? static_cast<long>(operands.Literal().size())
-                                   : 0;
-    return Opener(11 + name, BodyKind::kTryOrWith);
-  }
-  if (keyword == "with")
-    return Opener(5, BodyKind::kTryOrWith);
-  if (keyword == "setTarget")
-    return Opener(4 + static_cast<long>(operands.StringOperand().size()),
-                  BodyKind::kOther, 4);
-  if (keyword == "setTargetExpr")
-    return Opener(1, BodyKind::kOther, 4);
-  if (keyword == "ifFrameLoaded")
-    return Opener(6, BodyKind::kOther);
-  if (keyword == "ifFrameLoadedExpr")
-    return Opener(4, BodyKind::kOther);
-  if (keyword == "setRegister" || keyword == "getURL2" ||
-      keyword == "loadMovie" || keyword == "loadMovieNum" ||
-      keyword == "loadVariables" || keyword == "loadVariablesNum" ||
-      keyword == "strictMode")
-    return Action(4);
-  if (keyword == "gotoFrame")
-    return Action(5);
-  if (keyword == "callFrame")
-    return Action(3);
-  if (keyword == "gotoLabel")
-    return Action(4 + static_cast<long>(operands.StringOperand().size()));
-  if (keyword == "getURL") {
-    long url = static_cast<long>(operands.StringOperand().size());
-    long target = static_cast<long>(operands.StringOperand().size());
-    return Action(5 + url + target);
-  }
-  if (keyword == "gotoAndPlay" || keyword == "gotoAndStop")
-    return Action(operands.Word() == "skip" ? 6 : 4);
-  if (keyword == "swfAction") {
-    std::string code_text(operands.Word());
-    long action = std::strtol(code_text.c_str(), nullptr, 16);
-    long data = 0;
-    if (operands.Word() == "hexdata") {
-      while (!operands.AtEnd()) {
-        operands.Word();
-        ++data;
-        if (!operands.Take(','))
-          break;
+    case Keyword::kEnd: {
+      SizedLine end = OfKind(LineKind::kEnd);
+      end.ends_function = IsEndOfFunction(line);
+      return end;
+    }
+    case Keyword::kBranch: {
+      SizedLine branch = Action(5);
+      std::string_view target = operands.Word();
+      char first = target.empty() ? '0' : target[0];
+      if (!(first == '-' || (first >= '0' && first <= '9'))) {
+        branch.kind = LineKind::kBranch;
+        std::size_t at = line.find(target, line.find(keyword) + keyword.size());
+        branch.label = line.substr(at, target.size());
       }
+      return branch;
     }
-    return Action((action < 0x80 ? 1 : 3) + data);
+    case Keyword::kBlockStart:
+      return OfKind(LineKind::kBlockStart);
+    case Keyword::kSection:
+      return OfKind(LineKind::kOther);
+    case Keyword::kFunction: {
+      long name = FunctionNameBytes(operands);
+      return Opener(8 + name + ParameterBytes(operands, 1), BodyKind::kFunction);
+    }
+    case Keyword::kFunction2: {
+      long name = FunctionNameBytes(operands);
+      return Opener(11 + name + ParameterBytes(operands, 2),
+                    BodyKind::kFunction);
+    }
+    case Keyword::kTry:
+      return Opener(11 + (operands.AtQuote() ? operands.StringOperandBytes() : 0),
+                    BodyKind::kTryOrWith);
+    case Keyword::kWith:
+      return Opener(5, BodyKind::kTryOrWith);
+    case Keyword::kSetTarget:
+      return Opener(4 + operands.StringOperandBytes(), BodyKind::kOther, 4);
+    case Keyword::kSetTargetExpr:
+      return Opener(1, BodyKind::kOther, 4);
+    case Keyword::kIfFrameLoaded:
+      return Opener(6, BodyKind::kOther);
+    case Keyword::kIfFrameLoadedExpr:
+      return Opener(4, BodyKind::kOther);
+    case Keyword::kFourBytes:
+      return Action(4);
+    case Keyword::kGotoFrame:
+      return Action(5);
+    case Keyword::kCallFrame:
+      return Action(3);
+    case Keyword::kGotoLabel:
+      return Action(4 + operands.StringOperandBytes());
+    case Keyword::kGetURL: {
+      long url = operands.StringOperandBytes();
+      long target = operands.StringOperandBytes();
+      return Action(5 + url + target);
+    }
+    case Keyword::kGotoAnd:
+      return Action(operands.Word() == "skip" ? 6 : 4);
+    case Keyword::kSwfAction: {
+      std::string code_text(operands.Word());
+      long action = std::strtol(code_text.c_str(), nullptr, 16);
+      long data = 0;
+      if (operands.Word() == "hexdata") {
+        while (!operands.AtEnd()) {
+          operands.Word();
+          ++data;
+          if (!operands.Take(','))
+            break;
+        }
+      }
+      return Action((action < 0x80 ? 1 : 3) + data);
+    }
   }
   return Action(1);
 }

@@ -4,6 +4,7 @@
 // The bytes flasm assembles each line of flasm text into, so that the reach
 // of a branch and the length of a body can be known before flasm runs.
 
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -41,14 +42,17 @@ struct SizedLine {
 /// The strings of the current constant pool, by their first index.
 class ConstantPool {
  public:
-  void clear() { index_.clear(); }
-  /// Takes the strings of a constants line as the pool.
+  void clear();
+  /// Takes the strings of a constants line as the pool. The line's text
+  /// must last as long as the pool is used.
   void replace(std::string_view constants_line);
   /// The index of `text` (escapes resolved), or -1.
-  long find(const std::string& text) const;
+  long find(std::string_view text) const;
 
  private:
-  std::unordered_map<std::string, long> index_;
+  std::unordered_map<std::string_view, long> index_;
+  /// Entries whose escapes had to be resolved, and lines without comments.
+  std::deque<std::string> owned_;
 };
 
 /// Sizes `line` with `pool` as the current pool. A constants line is sized
@@ -76,7 +80,8 @@ struct ClosedBody {
 };
 
 /// Lays out the lines of flasm text one after the other: action blocks,
-/// constant pools, nested bodies and the bytes of each line.
+/// constant pools, nested bodies and the bytes of each line. The text of a
+/// line must last while the layout is used.
 class ActionLayout {
  public:
   /// Lays out the next line. When it closes a body, `closed` is set.

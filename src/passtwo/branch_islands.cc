@@ -1,7 +1,9 @@
 #include "passtwo/branch_islands.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
+#include <unordered_map>
 
 #include "passone/templates.h"
 #include "passtwo/action_sizes.h"
@@ -12,16 +14,70 @@ namespace {
 // Bytes of one island: two branches; its labels take none.
 constexpr long kIslandBytes = 10;
 constexpr long kBranchBytes = 5;
-// No line assembles to more than this many bytes per character of its text
-// (`try` is 11 bytes), so a block of less text cannot overflow.
+// No line assembles to more bytes than this per character of its text and
+// newline (`try` is 11 bytes for 4).
 constexpr long kBytesPerCharacter = 4;
 // Chains are rebuilt while islands of other chains move them.
 constexpr int kPlanningRounds = 50;
 
-bool IsBlockStart(std::string_view line) {
-  std::string_view token = take_blank_separated_token(line);
-  return token == "frame" || token == "initMovieClip" || token == "on" ||
-         token == "onClipEvent";
+// What a line's first word says about its layout. Asked of every line of
+// the final file: most begin with a letter none of these begins with.
+enum class FirstWord { kOther, kBlockStart, kBranch, kOpener, kEnd, kConstants };
+
+constexpr std::array<bool, 256> FirstLetters() {
+  std::array<bool, 256> letters{};
+  for (char c : std::string_view("bcefiostw"))
+    letters[static_cast<unsigned char>(c)] = true;
+  return letters;
+}
+constexpr std::array<bool, 256> kMayBeginAWord = FirstLetters();
+
+FirstWord Classify(std::string_view word) {
+  if (word.empty() || !kMayBeginAWord[static_cast<unsigned char>(word[0])])
+    return FirstWord::kOther;
+  switch (word[0]) {
+    case 'b':
+      if (word == "branch" || word == "branchIfTrue" || word == "branchAlways")
+        return FirstWord::kBranch;
+      break;
+    case 'c':
+      if (word == "constants")
+        return FirstWord::kConstants;
+      break;
+    case 'e':
+      if (word == "end")
+        return FirstWord::kEnd;
+      break;
+    case 'f':
+      if (word == "frame")
+        return FirstWord::kBlockStart;
+      if (word == "function" || word == "function2")
+        return FirstWord::kOpener;
+      break;
+    case 'i':
+      if (word == "initMovieClip")
+        return FirstWord::kBlockStart;
+      if (word == "ifFrameLoaded" || word == "ifFrameLoadedExpr")
+        return FirstWord::kOpener;
+      break;
+    case 'o':
+      if (word == "on" || word == "onClipEvent")
+        return FirstWord::kBlockStart;
+      break;
+    case 's':
+      if (word == "setTarget" || word == "setTargetExpr")
+        return FirstWord::kOpener;
+      break;
+    case 't':
+      if (word == "try")
+        return FirstWord::kOpener;
+      break;
+    case 'w':
+      if (word == "with")
+        return FirstWord::kOpener;
+      break;
+  }
+  return FirstWord::kOther;
 }
 
 // The traced blocks hold this line, and movies hardly ever do.
@@ -97,19 +153,17 @@ class Planner {
   // Branches whose label stands in the same block and whose span holds
   // traced code: the others reach as far as they did.
   void FindBranches() {
-    std::vector<std::pair<std::string_view, long>> labels;
+    std::unordered_map<std::string_view, long> labels;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
       if (lines_[i].laid.sized.kind == LineKind::kLabel &&
           lines_[i].laid.context != 0)
-        labels.emplace_back(lines_[i].laid.sized.label, static_cast<long>(i));
+        labels.emplace(lines_[i].laid.sized.label, static_cast<long>(i));
     }
     for (std::size_t i = 0; i < lines_.size(); ++i) {
       const LaidLine& laid = lines_[i].laid;
       if (laid.sized.kind != LineKind::kBranch || laid.context == 0)
         continue;
-      auto label = std::find_if(labels.begin(), labels.end(), [&](auto& l) {
-        return l.first == laid.sized.label;
-      });
+      auto label = labels.find(laid.sized.label);
       if (label == labels.end())
         continue;
       long line = static_cast<long>(i);
@@ -239,38 +293,76 @@ void BranchLayout::Emit(std::string_view line) {
   ++lines_written_;
 }
 
-void BranchLayout::write_line(std::string_view line) {
-  if (IsBlockStart(line))
-    WriteHeld();
-  if (held_lines_ == 0 && !IsBlockStart(line)) {
-    Emit(line);
+void BranchLayout::write_line(std::string_view line,
+                              std::string_view first_word) {
+  FirstWord first = Classify(first_word);
+  if (first == FirstWord::kBlockStart) {
+    EndSegment();
+    output_.hold();
+    holding_ = true;
+  }
+  output_.write_line(line);
+  if (!holding_) {
+    ++lines_written_;
     return;
   }
-  held_.append(line.data(), line.size());
-  held_ += '\n';
   ++held_lines_;
+  Note(static_cast<int>(first), line);
 }
 
-void BranchLayout::finish() { WriteHeld(); }
-
-void BranchLayout::WriteHeld() {
-  if (held_lines_ == 0)
-    return;
-  long small = (limits_.reach - limits_.margin) / kBytesPerCharacter;
-  if (static_cast<long>(held_.size()) <= small) {
-    output_.write(held_);
-    lines_written_ += held_lines_;
-    held_.clear();
-    held_lines_ = 0;
-    return;
+void BranchLayout::Note(int first_word, std::string_view line) {
+  switch (static_cast<FirstWord>(first_word)) {
+    case FirstWord::kBranch:
+      has_branch_ = true;
+      break;
+    case FirstWord::kOpener:
+      has_body_ = true;
+      ++depth_;
+      break;
+    case FirstWord::kEnd:
+      depth_ -= depth_ > 0;
+      break;
+    case FirstWord::kConstants:
+      if (depth_ == 0)
+        return;
+      break;
+    default:
+      break;
   }
+  code_text_ += static_cast<long>(line.size()) + 1;
+}
 
+void BranchLayout::finish() { EndSegment(); }
+
+void BranchLayout::EndSegment() {
+  if (!holding_)
+    return;
+  // No line assembles to more bytes than kBytesPerCharacter per character
+  // of its text: below that, nothing can be out of reach.
+  long bytes_at_most = code_text_ * kBytesPerCharacter;
+  bool may_overflow =
+      (has_branch_ && bytes_at_most > limits_.reach - limits_.margin) ||
+      (has_body_ && bytes_at_most > limits_.body - limits_.margin);
+  if (may_overflow) {
+    LayOut(output_.take_held());
+  } else {
+    output_.release();
+    lines_written_ += held_lines_;
+  }
+  holding_ = false;
+  held_lines_ = 0;
+  has_branch_ = has_body_ = false;
+  depth_ = 0;
+  code_text_ = 0;
+}
+
+void BranchLayout::LayOut(const std::string& held) {
   std::vector<PlanLine> lines;
   std::vector<ClosedBody> bodies;
   ActionLayout layout;
-  for (std::size_t start = 0; start < held_.size();) {
-    std::size_t end = held_.find('\n', start);
-    std::string_view text(held_.data() + start, end - start);
+  for (std::size_t start = 0; start < held.size();) {
+    std::size_t end = held.find('\n', start);
+    std::string_view text(held.data() + start, end - start);
     ClosedBody closed;
     closed.kind = BodyKind::kNone;
     lines.push_back({text, layout.add(text, &closed)});
@@ -353,6 +445,4 @@ void BranchLayout::WriteHeld() {
       Emit(text);
     }
   }
-  held_.clear();
-  held_lines_ = 0;
 }

@@ -32,7 +32,7 @@ class BranchLayout : public LineFilter {
  public:
   BranchLayout(LineWriter& output, const BranchLimits& limits);
 
-  void write_line(std::string_view line) override;
+  void write_line(std::string_view line, std::string_view first_word) override;
   /// Writes what is still held.
   void finish();
 
@@ -43,14 +43,24 @@ class BranchLayout : public LineFilter {
   long islands() const { return islands_; }
 
  private:
-  void WriteHeld();
+  /// Notes what a held line may need: a branch, a body, its text.
+  void Note(int first_word, std::string_view line);
+  void EndSegment();
+  void LayOut(const std::string& held);
   void Emit(std::string_view line);
 
   LineWriter& output_;
   BranchLimits limits_;
-  /// The lines of the current action block, from its first line on.
-  std::string held_;
+  /// From an action block's first line to the next one's, the lines are
+  /// held in the output until it is known whether they need laying out.
+  bool holding_ = false;
   long held_lines_ = 0;
+  bool has_branch_ = false;
+  bool has_body_ = false;
+  int depth_ = 0;
+  /// Text of the held lines but the pools at the block's own level, which
+  /// stand before any branch or body.
+  long code_text_ = 0;
   long lines_written_ = 0;
   long islands_ = 0;
   std::vector<long> doubtful_lines_;

@@ -19,17 +19,45 @@ LineWriter::~LineWriter() {
     close();
 }
 
-void LineWriter::Flush() {
+void LineWriter::Flush(std::size_t end) {
   if (!file_) {
-    kept_.append(buffer_.get(), used_);
-  } else if (!failed_ && used_ > 0 &&
-             std::fwrite(buffer_.get(), 1, used_, file_) != used_) {
+    kept_.append(buffer_.get(), end);
+  } else if (!failed_ && end > 0 &&
+             std::fwrite(buffer_.get(), 1, end, file_) != end) {
     failed_ = true;
   }
-  used_ = 0;
+  std::memmove(buffer_.get(), buffer_.get() + end, used_ - end);
+  used_ -= end;
+}
+
+void LineWriter::MakeRoomWhileHolding(std::size_t size) {
+  Flush(held_from_);
+  held_from_ = 0;
+  if (size <= capacity_ - used_)
+    return;
+  std::size_t capacity = capacity_;
+  while (size > capacity - used_)
+    capacity *= 2;
+  std::unique_ptr<char[]> grown(new char[capacity]);
+  std::memcpy(grown.get(), buffer_.get(), used_);
+  buffer_ = std::move(grown);
+  capacity_ = capacity;
+}
+
+std::string LineWriter::take_held() {
+  std::string held(buffer_.get() + held_from_, used_ - held_from_);
+  used_ = held_from_;
+  held_from_ = kNotHolding;
+  return held;
 }
 
 void LineWriter::WriteThrough(std::string_view text) {
+  if (held_from_ != kNotHolding) {
+    MakeRoomWhileHolding(text.size());
+    std::memcpy(buffer_.get() + used_, text.data(), text.size());
+    used_ += text.size();
+    return;
+  }
   Flush();
   if (text.size() <= capacity_) {
     std::memcpy(buffer_.get(), text.data(), text.size());
@@ -43,6 +71,7 @@ void LineWriter::WriteThrough(std::string_view text) {
 }
 
 bool LineWriter::close() {
+  held_from_ = kNotHolding;
   Flush();
   if (!file_)
     return true;
@@ -52,6 +81,8 @@ bool LineWriter::close() {
 }
 
 const std::string& LineWriter::text() {
-  Flush();
+  Flush(held_from_ == kNotHolding ? used_ : held_from_);
+  if (held_from_ != kNotHolding)
+    held_from_ = 0;
   return kept_;
 }

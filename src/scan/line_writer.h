@@ -8,11 +8,13 @@
 #include <string>
 #include <string_view>
 
-/// Takes whole lines, without their newline, on their way to the output.
+/// Takes whole lines, without their newline, on their way to the output,
+/// with the line's first blank-separated word, which the writer has found.
 class LineFilter {
  public:
   virtual ~LineFilter() = default;
-  virtual void write_line(std::string_view line) = 0;
+  virtual void write_line(std::string_view line,
+                          std::string_view first_word) = 0;
 };
 
 /// Collects text in one large buffer and writes it to a file in few big
@@ -61,6 +63,14 @@ class LineWriter {
     }
   }
 
+  /// Keeps what is written from here on in the buffer, growing it as
+  /// needed, until release() or take_held().
+  void hold() { held_from_ = used_; }
+  /// Lets the held text go to the file.
+  void release() { held_from_ = kNotHolding; }
+  /// Takes the held text back out: it is not written.
+  std::string take_held();
+
   /// Writes what is buffered and closes the file. False when any of the
   /// text was not written.
   bool close();
@@ -69,14 +79,21 @@ class LineWriter {
   const std::string& text();
 
  private:
+  static constexpr std::size_t kNotHolding = static_cast<std::size_t>(-1);
+
   void WriteThrough(std::string_view text);
-  void Flush();
+  /// Writes the buffer up to `end` and keeps the rest at its front.
+  void Flush(std::size_t end);
+  void Flush() { Flush(used_); }
+  /// Room for `size` more bytes while text is held.
+  void MakeRoomWhileHolding(std::size_t size);
 
   std::FILE* file_ = nullptr;
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_ = 0;
   std::size_t used_ = 0;
   bool failed_ = false;
+  std::size_t held_from_ = kNotHolding;
   std::string kept_;
 };
 

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "scan/blank_tokens.h"
 #include "scan/line_table.h"
 #include "state/run_state.h"
 
@@ -13,6 +14,10 @@ namespace {
 const DelimiterSet& LineDelimiters() {
   static const DelimiterSet delimiters(" \t\n");
   return delimiters;
+}
+
+std::string_view FirstWord(std::string_view text) {
+  return take_blank_separated_token(text);
 }
 
 // flasm on Windows writes CRLF; the CR belongs to the line end, not the line.
@@ -56,8 +61,11 @@ std::size_t current_token_offset() {
 }
 
 void emit_line() {
+  // The cursor stands on the line's first token whenever a filter is set:
+  // pass two writes each line as soon as it has read that token.
   if (run_state.output_filter)
-    run_state.output_filter->write_line(run_state.line);
+    run_state.output_filter->write_line(run_state.line,
+                                        run_state.cursor->current());
   else
     run_state.output->write_line_with_slack<LineReader::kReadablePastLine>(
         run_state.line);
@@ -65,7 +73,7 @@ void emit_line() {
 
 void emit_line(std::string_view text) {
   if (run_state.output_filter)
-    run_state.output_filter->write_line(text);
+    run_state.output_filter->write_line(text, FirstWord(text));
   else
     run_state.output->write_line(text);
 }
@@ -94,7 +102,7 @@ const std::string& JoinedLines(const char* const* table) {
 void emit_lines(const char* const* table) {
   if (run_state.output_filter) {
     for (const char* const* line = table; *line; ++line)
-      run_state.output_filter->write_line(*line);
+      run_state.output_filter->write_line(*line, FirstWord(*line));
     return;
   }
   // One write for the whole table: the blocks are written thousands of times.
