@@ -165,6 +165,14 @@ std::string CheckMergedPool(const std::string& line,
   return "";
 }
 
+// The merged pool at final_lines[at], which then moves past it.
+std::string CheckMergedPoolAt(const Lines& final_lines, std::size_t& at,
+                              const std::set<std::string>& traced) {
+  if (at >= final_lines.size())
+    return Numbered("final file lacks the merged pool", at);
+  return CheckMergedPool(final_lines[at++], traced);
+}
+
 bool IsFrameLine(const std::string& line) {
   return StartsWith(FirstToken(line), "frame");
 }
@@ -222,9 +230,7 @@ std::string CheckFinal(const Lines& intermediate, const Lines& final_lines,
       if (merged)
         continue;
       merged = true;
-      if (at >= final_lines.size())
-        return "final file lacks the merged pool";
-      std::string broken = CheckMergedPool(final_lines[at++], traced);
+      std::string broken = CheckMergedPoolAt(final_lines, at, traced);
       if (!broken.empty())
         return broken;
       continue;
@@ -235,9 +241,7 @@ std::string CheckFinal(const Lines& intermediate, const Lines& final_lines,
     after_frame = IsFrameLine(line);
     if (after_frame && ++frames == tracer_frame) {
       merged = true;
-      if (at >= final_lines.size())
-        return "final file lacks the merged pool after its tracer's frame";
-      std::string broken = CheckMergedPool(final_lines[at++], traced);
+      std::string broken = CheckMergedPoolAt(final_lines, at, traced);
       if (!broken.empty())
         return broken;
       if (!MatchesAt(final_lines, at, prologue))
