@@ -1,5 +1,6 @@
 #include "passtwo/action_sizes.h"
 
+#include <array>
 #include <cctype>
 #include <cstdlib>
 
@@ -322,12 +323,20 @@ constexpr KnownKeyword kKnownKeywords[] = {
     {"swfAction", Keyword::kSwfAction},
 };
 
-// Every line is looked up: most are one-byte actions, known by a letter or
-// a length that no keyword above has.
+// The keywords above by their first letter: every line is looked up.
+struct KeywordsByLetter {
+  KeywordsByLetter() {
+    for (const KnownKeyword& known : kKnownKeywords)
+      by_letter[static_cast<unsigned char>(known.word[0])].push_back(known);
+  }
+  std::array<std::vector<KnownKeyword>, 256> by_letter;
+};
+
 bool FindKeyword(std::string_view word, Keyword& keyword) {
-  for (const KnownKeyword& known : kKnownKeywords) {
-    if (known.word.size() == word.size() && known.word[0] == word[0] &&
-        known.word == word) {
+  static const KeywordsByLetter keywords;
+  for (const KnownKeyword& known :
+       keywords.by_letter[static_cast<unsigned char>(word[0])]) {
+    if (known.word == word) {
       keyword = known.keyword;
       return true;
     }

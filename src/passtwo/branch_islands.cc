@@ -344,7 +344,7 @@ void BranchLayout::EndSegment() {
       (has_branch_ && bytes_at_most > limits_.reach - limits_.margin) ||
       (has_body_ && bytes_at_most > limits_.body - limits_.margin);
   if (may_overflow) {
-    LayOut(output_.take_held());
+    LayOut(output_.take_held(), held_lines_);
   } else {
     output_.release();
     lines_written_ += held_lines_;
@@ -356,8 +356,9 @@ void BranchLayout::EndSegment() {
   code_text_ = 0;
 }
 
-void BranchLayout::LayOut(const std::string& held) {
+void BranchLayout::LayOut(const std::string& held, long lines_held) {
   std::vector<PlanLine> lines;
+  lines.reserve(static_cast<std::size_t>(lines_held));
   std::vector<ClosedBody> bodies;
   ActionLayout layout;
   for (std::size_t start = 0; start < held.size();) {

@@ -46,7 +46,7 @@ class BranchLayout : public LineFilter {
   /// Notes what a held line may need: a branch, a body, its text.
   void Note(int first_word, std::string_view line);
   void EndSegment();
-  void LayOut(const std::string& held);
+  void LayOut(const std::string& held, long lines_held);
   void Emit(std::string_view line);
 
   LineWriter& output_;
