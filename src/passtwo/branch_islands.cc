@@ -147,7 +147,7 @@ class Planner {
   }
 
   std::vector<Island>& islands() { return islands_; }
-  std::vector<Branch>& branches() { return branches_; }
+  const std::vector<Branch>& branches() const { return branches_; }
 
  private:
   // Branches whose label stands in the same block and whose span holds
@@ -356,41 +356,48 @@ void BranchLayout::EndSegment() {
   code_text_ = 0;
 }
 
-void BranchLayout::LayOut(const std::string& held, long lines_held) {
+namespace {
+
+// Lays out the held lines: their bytes, positions and bodies.
+std::vector<PlanLine> LayOutLines(const std::string& held, long lines_held,
+                                  std::vector<ClosedBody>& bodies) {
   std::vector<PlanLine> lines;
   lines.reserve(static_cast<std::size_t>(lines_held));
-  std::vector<ClosedBody> bodies;
   ActionLayout layout;
   for (std::size_t start = 0; start < held.size();) {
     std::size_t end = held.find('\n', start);
     std::string_view text(held.data() + start, end - start);
     ClosedBody closed;
-    closed.kind = BodyKind::kNone;
     lines.push_back({text, layout.add(text, &closed)});
     if (closed.kind == BodyKind::kFunction ||
         closed.kind == BodyKind::kTryOrWith)
       bodies.push_back(closed);
     start = end + 1;
   }
+  return lines;
+}
 
-  Planner planner(lines, limits_);
-  planner.Plan();
-  std::vector<Island>& islands = planner.islands();
-  std::vector<Branch>& branches = planner.branches();
-
-  std::vector<bool> doubtful(lines.size(), false);
-  for (const Branch& branch : branches)
+// The lines to warn about: branches no island helps, and traced bodies
+// longer than a body may be, islands included.
+std::vector<bool> DoubtfulLines(const Planner& planner, std::size_t lines,
+                                const std::vector<ClosedBody>& bodies,
+                                const BranchLimits& limits) {
+  std::vector<bool> doubtful(lines, false);
+  for (const Branch& branch : planner.branches())
     doubtful[branch.line] = doubtful[branch.line] || branch.doubtful;
   for (const ClosedBody& body : bodies) {
     long bytes = body.body_bytes +
                  kIslandBytes * planner.IslandsWithin(body.opener_line + 1,
                                                       body.end_line);
-    if (bytes > limits_.body - limits_.margin &&
+    if (bytes > limits.body - limits.margin &&
         planner.InjectedWithin(body.opener_line, body.end_line))
       doubtful[body.opener_line] = true;
   }
+  return doubtful;
+}
 
-  // Islands are numbered in the order they stand in the file.
+// The islands in the order they stand in the text.
+std::vector<int> IslandsInTextOrder(const std::vector<Island>& islands) {
   std::vector<int> order(islands.size());
   for (std::size_t k = 0; k < order.size(); ++k)
     order[k] = static_cast<int>(k);
@@ -399,12 +406,55 @@ void BranchLayout::LayOut(const std::string& held, long lines_held) {
                ? islands[a].before < islands[b].before
                : islands[a].order < islands[b].order;
   });
+  return order;
+}
+
+// The four lines of island `number`, indented like the line it precedes.
+std::vector<std::string> IslandLines(long number, const PlanLine& before,
+                                     const std::string& target) {
+  std::string code(Indentation(before.text));
+  if (before.laid.sized.kind == LineKind::kLabel)
+    code += ' ';
+  std::string label = code;
+  if (!label.empty() && label.back() == ' ')
+    label.pop_back();
+  std::string n = std::to_string(number);
+  return {code + "branch vimbrel_skip" + n, label + "vimbrel_hop" + n + ":",
+          code + "branch " + target, label + "vimbrel_skip" + n + ":"};
+}
+
+// A branch line sent to `target` instead of its label.
+std::string Retargeted(const PlanLine& branch, const std::string& target) {
+  std::string_view text = branch.text;
+  std::string_view label = branch.laid.sized.label;
+  std::size_t at = static_cast<std::size_t>(label.data() - text.data());
+  std::string line(text.substr(0, at));
+  line += target;
+  line += text.substr(at + label.size());
+  return line;
+}
+
+}  // namespace
+
+void BranchLayout::LayOut(const std::string& held, long lines_held) {
+  std::vector<ClosedBody> bodies;
+  std::vector<PlanLine> lines = LayOutLines(held, lines_held, bodies);
+  Planner planner(lines, limits_);
+  planner.Plan();
+  std::vector<bool> doubtful =
+      DoubtfulLines(planner, lines.size(), bodies, limits_);
+
+  // Islands are numbered across the file in the order they stand.
+  std::vector<Island>& islands = planner.islands();
+  std::vector<int> order = IslandsInTextOrder(islands);
   for (int k : order)
     islands[k].number = ++islands_;
+  auto hop = [&](int k) {
+    return "vimbrel_hop" + std::to_string(islands[k].number);
+  };
   std::vector<std::string> island_target(islands.size());
   std::vector<std::string> branch_target(lines.size());
-  auto hop = [&](int k) { return "vimbrel_hop" + std::to_string(islands[k].number); };
-  for (const Branch& branch : branches) {
+  for (const Branch& branch : planner.branches()) {
     if (branch.chain.empty())
       continue;
     branch_target[branch.line] = hop(branch.chain.front());
@@ -418,32 +468,19 @@ void BranchLayout::LayOut(const std::string& held, long lines_held) {
 
   std::size_t next = 0;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    std::string_view text = lines[i].text;
-    for (; next < order.size() && islands[order[next]].before == static_cast<long>(i); ++next) {
-      const Island& island = islands[order[next]];
-      std::string code(Indentation(text));
-      if (lines[i].laid.sized.kind == LineKind::kLabel)
-        code += ' ';
-      std::string label = code;
-      if (!label.empty() && label.back() == ' ')
-        label.pop_back();
-      std::string number = std::to_string(island.number);
-      Emit(code + "branch vimbrel_skip" + number);
-      Emit(label + "vimbrel_hop" + number + ":");
-      Emit(code + "branch " + island_target[order[next]]);
-      Emit(label + "vimbrel_skip" + number + ":");
+    for (; next < order.size() &&
+           islands[order[next]].before == static_cast<long>(i);
+         ++next) {
+      int k = order[next];
+      for (const std::string& line :
+           IslandLines(islands[k].number, lines[i], island_target[k]))
+        Emit(line);
     }
     if (doubtful[i])
       doubtful_lines_.push_back(lines_written_ + 1);
-    if (!branch_target[i].empty()) {
-      std::string_view label = lines[i].laid.sized.label;
-      std::size_t at = static_cast<std::size_t>(label.data() - text.data());
-      std::string retargeted(text.substr(0, at));
-      retargeted += branch_target[i];
-      retargeted += text.substr(at + label.size());
-      Emit(retargeted);
-    } else {
-      Emit(text);
-    }
+    if (branch_target[i].empty())
+      Emit(lines[i].text);
+    else
+      Emit(Retargeted(lines[i], branch_target[i]));
   }
 }
