@@ -95,25 +95,40 @@ def tmp_index_of(tmp, text, occurrence=0):
     return found[occurrence]
 
 
+def block_case(count, indent, head_flm, tail_flm, head_tmp=None, tail_tmp=None,
+               extra_names=()):
+    """A movie of one initMovieClip block around `count` methods, and a frame
+    for the tracer: its .flm and .tmp lines, the lines up to the block's end
+    as the .fln has them before any island, and the .fln's lines after."""
+    head_tmp = head_flm if head_tmp is None else head_tmp
+    tail_tmp = tail_flm if tail_tmp is None else tail_tmp
+    body_flm, body_tmp = methods(count, indent)
+    names = [method_name(k) for k in range(count)] + list(extra_names)
+    frame_flm, frame_tmp, frame_fln = tracer_frame(names)
+    flm = [MOVIE, ""] + head_flm + body_flm + tail_flm + frame_flm + ["end"]
+    tmp = [MOVIE] + head_tmp + body_tmp + tail_tmp + frame_tmp + ["end"]
+    block = [MOVIE] + head_tmp + body_tmp + tail_tmp
+    return flm, tmp, block, frame_fln + ["end"]
+
+
+def retarget(lines, branch_line, hop):
+    lines[lines.index(branch_line)] = branch_line.replace("label1", hop)
+
+
 def guard_cases():
     """`if (!C) { methods }`: a branch at byte 9 (push 'C' 6, getVariable 1,
     two nots) over the methods, its jump starting from byte 14."""
     for case, count in (("island_over_a_class_guard", 250), ("islands_in_a_chain", 500)):
-        body_flm, body_tmp = methods(count, "    ")
-        head = ["  initMovieClip 1", "    push 'C'", "    getVariable", "    not",
-                "    not", "    branchIfTrue label1"]
-        tail = ["   label1:", "  end // of initMovieClip 1"]
-        names = [method_name(k) for k in range(count)]
-        frame_flm, frame_tmp, frame_fln = tracer_frame(names)
-        flm = [MOVIE, ""] + head + body_flm + tail + frame_flm + ["end"]
-        tmp = [MOVIE] + head + body_tmp + tail + frame_tmp + ["end"]
+        flm, tmp, fln, after = block_case(
+            count, "    ",
+            ["  initMovieClip 1", "    push 'C'", "    getVariable", "    not",
+             "    not", "    branchIfTrue label1"],
+            ["   label1:", "  end // of initMovieClip 1"])
         # Method k starts at 14 + 137k. The first jump starts at 9 and may
         # land at most 32,255 on: at 32,264 or before. The last line boundary
         # there is the function2 line of method 235 (14 + 137 * 235 + 11 =
         # 32,220; method 236 starts at 32,346). Its hop is at 32,225.
-        fln_body = list(frame_fln)
-        fln = [MOVIE] + head + body_tmp + tail
-        fln[fln.index("    branchIfTrue label1")] = "    branchIfTrue vimbrel_hop1"
+        retarget(fln, "    branchIfTrue label1", "vimbrel_hop1")
         first = tmp_index_of(fln, "    function2 () ()", 235)
         if count == 250:
             # Then label1 is at 14 + 137 * 250 + 10 = 34,264: 2,034 from the
@@ -128,60 +143,47 @@ def guard_cases():
             second = tmp_index_of(fln, "    function2 () ()", 470)
             fln = insert_before(fln, second, island(2, "    ", "label1"))
             fln = insert_before(fln, first, island(1, "    ", "vimbrel_hop2"))
-        fln += fln_body + ["end"]
-        write_case(case, flm, tmp, fln, "")
+        write_case(case, flm, tmp, fln + after, "")
 
 
 def loop_case():
     """A loop back over 250 methods: label1 at byte 0, the methods from 0,
     then push 'C' (6) and getVariable (1): the branch at 34,257."""
-    count = 250
-    body_flm, body_tmp = methods(count, "    ")
-    head = ["  initMovieClip 1", "   label1:"]
-    tail = ["    push 'C'", "    getVariable", "    branchIfTrue label1",
-            "  end // of initMovieClip 1"]
-    names = [method_name(k) for k in range(count)]
-    frame_flm, frame_tmp, frame_fln = tracer_frame(names)
-    flm = [MOVIE, ""] + head + body_flm + tail + frame_flm + ["end"]
-    tmp = [MOVIE] + head + body_tmp + tail + frame_tmp + ["end"]
+    flm, tmp, fln, after = block_case(
+        250, "    ", ["  initMovieClip 1", "   label1:"],
+        ["    push 'C'", "    getVariable", "    branchIfTrue label1",
+         "  end // of initMovieClip 1"])
     # An island before the branch moves it to 34,267: its hop must be at
     # 34,272 - 32,256 = 2,016 or after. Method 14 starts at 1,918; its
     # function2 line at 1,929 and its setMember at 2,054: the first boundary
     # far enough on. From that hop (2,059) back to label1 is -2,064.
-    fln = [MOVIE] + head + body_tmp + tail
-    fln[fln.index("    branchIfTrue label1")] = "    branchIfTrue vimbrel_hop1"
+    retarget(fln, "    branchIfTrue label1", "vimbrel_hop1")
     set_member = tmp_index_of(fln, "    setMember", 14)
     fln = insert_before(fln, set_member, island(1, "    ", "label1"))
-    fln += frame_fln + ["end"]
-    write_case("island_for_a_loop", flm, tmp, fln, "")
+    write_case("island_for_a_loop", flm, tmp, fln + after, "")
 
 
 def function_body_case():
     """The branch stands in a traced function's body, so its islands do:
     function2 outer at 0 (11 + 5), its entry block (54 + 5), push 'C' at 75,
     getVariable, the branch at 82, the methods from 87."""
-    count = 250
-    body_flm, body_tmp = methods(count, "      ")
-    head_flm = ["  initMovieClip 1", "    function2 outer () ()", "      push 'C'",
-                "      getVariable", "      branchIfTrue label1"]
-    head_tmp = ["  initMovieClip 1", "    function2 outer () ()", "@ENTRY outer",
-                "      push 'C'", "      getVariable", "      branchIfTrue label1"]
-    tail_flm = ["     label1:", "    end // of function", "  end // of initMovieClip 1"]
-    tail_tmp = ["     label1:", "@EXIT outer", "    end // of function",
-                "  end // of initMovieClip 1"]
-    names = [method_name(k) for k in range(count)] + ["outer"]
-    frame_flm, frame_tmp, frame_fln = tracer_frame(names)
-    flm = [MOVIE, ""] + head_flm + body_flm + tail_flm + frame_flm + ["end"]
-    tmp = [MOVIE] + head_tmp + body_tmp + tail_tmp + frame_tmp + ["end"]
+    flm, tmp, fln, after = block_case(
+        250, "      ",
+        ["  initMovieClip 1", "    function2 outer () ()", "      push 'C'",
+         "      getVariable", "      branchIfTrue label1"],
+        ["     label1:", "    end // of function", "  end // of initMovieClip 1"],
+        head_tmp=["  initMovieClip 1", "    function2 outer () ()", "@ENTRY outer",
+                  "      push 'C'", "      getVariable", "      branchIfTrue label1"],
+        tail_tmp=["     label1:", "@EXIT outer", "    end // of function",
+                  "  end // of initMovieClip 1"],
+        extra_names=["outer"])
     # The hop may be at 82 + 32,255 = 32,337 or before: method 235's
     # function2 line is at 87 + 137 * 235 + 11 = 32,293, method 236 starts
     # at 32,419. label1 then is at 87 + 34,250 + 10 = 34,347: 2,049 on.
-    fln = [MOVIE] + head_tmp + body_tmp + tail_tmp
-    fln[fln.index("      branchIfTrue label1")] = "      branchIfTrue vimbrel_hop1"
+    retarget(fln, "      branchIfTrue label1", "vimbrel_hop1")
     first = tmp_index_of(fln, "      function2 () ()", 235)
     fln = insert_before(fln, first, island(1, "      ", "label1"))
-    fln += frame_fln + ["end"]
-    write_case("island_inside_a_function_body", flm, tmp, fln, "")
+    write_case("island_inside_a_function_body", flm, tmp, fln + after, "")
 
 
 def no_room_case():
@@ -191,44 +193,33 @@ def no_room_case():
     68,612 bytes, more than a body may hold; setMember and label1 at 68,643.
     The only boundaries in reach are before push 'big' and before the
     function2 line, and no hop from there reaches past the body."""
-    count = 500
-    body_flm, body_tmp = methods(count, "      ")
-    head_flm = ["  initMovieClip 1", "    push 'C'", "    getVariable",
-                "    branchIfTrue label1", "    push 'big'", "    function2 () ()"]
-    head_tmp = head_flm + ["@ENTRY big"]
-    tail_flm = ["    end // of function", "    setMember", "   label1:",
-                "  end // of initMovieClip 1"]
-    tail_tmp = ["@EXIT big"] + tail_flm
-    names = [method_name(k) for k in range(count)] + ["big"]
-    frame_flm, frame_tmp, frame_fln = tracer_frame(names)
-    flm = [MOVIE, ""] + head_flm + body_flm + tail_flm + frame_flm + ["end"]
-    tmp = [MOVIE] + head_tmp + body_tmp + tail_tmp + frame_tmp + ["end"]
-    fln = [MOVIE] + head_tmp + body_tmp + tail_tmp + frame_fln + ["end"]
+    head = ["  initMovieClip 1", "    push 'C'", "    getVariable",
+            "    branchIfTrue label1", "    push 'big'", "    function2 () ()"]
+    tail = ["    end // of function", "    setMember", "   label1:",
+            "  end // of initMovieClip 1"]
+    flm, tmp, fln, after = block_case(
+        500, "      ", head, tail, head_tmp=head + ["@ENTRY big"],
+        tail_tmp=["@EXIT big"] + tail, extra_names=["big"])
     # Final line numbers: the movie line is 1, initMovieClip 2, the branch 5
     # and the function2 line 7.
     stderr = ("Warning: a branch or block at line 5 of movie.fln may be too long "
               "for flasm after tracing.\n"
               "Warning: a branch or block at line 7 of movie.fln may be too long "
               "for flasm after tracing.\n")
-    write_case("no_room_for_an_island", flm, tmp, fln, stderr)
+    write_case("no_room_for_an_island", flm, tmp, fln + after, stderr)
 
 
 def nothing_needed_case():
     """A branch over 100 methods (13,700 bytes traced) and one over 32,398
     bytes of pushes that tracing leaves as they are: both stay as written."""
-    count = 100
-    body_flm, body_tmp = methods(count, "    ")
     strings = ["    push '%s'" % ("a" * 1000), "    pop"] * 32 + \
               ["    push '%s'" % ("b" * 200), "    pop"]
-    head = ["  initMovieClip 1", "    push 'C'", "    getVariable", "    branchIfTrue label1"]
-    middle = ["   label1:", "    branch label2"]
-    tail = ["   label2:", "  end // of initMovieClip 1"]
-    names = [method_name(k) for k in range(count)]
-    frame_flm, frame_tmp, frame_fln = tracer_frame(names)
-    flm = [MOVIE, ""] + head + body_flm + middle + strings + tail + frame_flm + ["end"]
-    tmp = [MOVIE] + head + body_tmp + middle + strings + tail + frame_tmp + ["end"]
-    fln = [MOVIE] + head + body_tmp + middle + strings + tail + frame_fln + ["end"]
-    write_case("spans_that_need_no_island", flm, tmp, fln, "")
+    flm, tmp, fln, after = block_case(
+        100, "    ",
+        ["  initMovieClip 1", "    push 'C'", "    getVariable", "    branchIfTrue label1"],
+        ["   label1:", "    branch label2"] + strings +
+        ["   label2:", "  end // of initMovieClip 1"])
+    write_case("spans_that_need_no_island", flm, tmp, fln + after, "")
 
 
 if __name__ == "__main__":
