@@ -332,11 +332,23 @@ struct KeywordsByLetter {
   std::array<std::vector<KnownKeyword>, 256> by_letter;
 };
 
+const KeywordsByLetter keywords_by_letter;
+
+bool SameWord(std::string_view a, std::string_view b) {
+  if (a.size() != b.size())
+    return false;
+  // Keywords are short: a loop beats a call to memcmp.
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i])
+      return false;
+  }
+  return true;
+}
+
 bool FindKeyword(std::string_view word, Keyword& keyword) {
-  static const KeywordsByLetter keywords;
   for (const KnownKeyword& known :
-       keywords.by_letter[static_cast<unsigned char>(word[0])]) {
-    if (known.word == word) {
+       keywords_by_letter.by_letter[static_cast<unsigned char>(word[0])]) {
+    if (SameWord(known.word, word)) {
       keyword = known.keyword;
       return true;
     }
@@ -353,6 +365,33 @@ bool IsEndOfFunction(std::string_view line) {
 }
 
 }  // namespace
+
+LineKind keyword_kind(std::string_view word) {
+  Keyword keyword;
+  if (word.empty() || !FindKeyword(word, keyword))
+    return LineKind::kAction;
+  switch (keyword) {
+    case Keyword::kBranch:
+      return LineKind::kBranch;
+    case Keyword::kConstants:
+      return LineKind::kConstants;
+    case Keyword::kEnd:
+      return LineKind::kEnd;
+    case Keyword::kBlockStart:
+      return LineKind::kBlockStart;
+    case Keyword::kFunction:
+    case Keyword::kFunction2:
+    case Keyword::kTry:
+    case Keyword::kWith:
+    case Keyword::kSetTarget:
+    case Keyword::kSetTargetExpr:
+    case Keyword::kIfFrameLoaded:
+    case Keyword::kIfFrameLoadedExpr:
+      return LineKind::kOpener;
+    default:
+      return LineKind::kAction;
+  }
+}
 
 void ConstantPool::replace(std::string_view constants_line) {
   clear();

@@ -55,6 +55,10 @@ class ConstantPool {
   std::deque<std::string> owned_;
 };
 
+/// What a line whose first word is `word` is, as far as that word alone
+/// tells: kBranch, kOpener, kEnd, kBlockStart or kConstants, else kAction.
+LineKind keyword_kind(std::string_view word);
+
 /// Sizes `line` with `pool` as the current pool. A constants line is sized
 /// here but not taken into the pool.
 SizedLine size_line(std::string_view line, const ConstantPool& pool);

@@ -1,13 +1,11 @@
 #include "passtwo/branch_islands.h"
 
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <unordered_map>
 
 #include "passone/templates.h"
 #include "passtwo/action_sizes.h"
-#include "scan/blank_tokens.h"
 
 namespace {
 
@@ -19,66 +17,6 @@ constexpr long kBranchBytes = 5;
 constexpr long kBytesPerCharacter = 4;
 // Chains are rebuilt while islands of other chains move them.
 constexpr int kPlanningRounds = 50;
-
-// What a line's first word says about its layout. Asked of every line of
-// the final file: most begin with a letter none of these begins with.
-enum class FirstWord { kOther, kBlockStart, kBranch, kOpener, kEnd, kConstants };
-
-constexpr std::array<bool, 256> FirstLetters() {
-  std::array<bool, 256> letters{};
-  for (char c : std::string_view("bcefiostw"))
-    letters[static_cast<unsigned char>(c)] = true;
-  return letters;
-}
-constexpr std::array<bool, 256> kMayBeginAWord = FirstLetters();
-
-FirstWord Classify(std::string_view word) {
-  if (word.empty() || !kMayBeginAWord[static_cast<unsigned char>(word[0])])
-    return FirstWord::kOther;
-  switch (word[0]) {
-    case 'b':
-      if (word == "branch" || word == "branchIfTrue" || word == "branchAlways")
-        return FirstWord::kBranch;
-      break;
-    case 'c':
-      if (word == "constants")
-        return FirstWord::kConstants;
-      break;
-    case 'e':
-      if (word == "end")
-        return FirstWord::kEnd;
-      break;
-    case 'f':
-      if (word == "frame")
-        return FirstWord::kBlockStart;
-      if (word == "function" || word == "function2")
-        return FirstWord::kOpener;
-      break;
-    case 'i':
-      if (word == "initMovieClip")
-        return FirstWord::kBlockStart;
-      if (word == "ifFrameLoaded" || word == "ifFrameLoadedExpr")
-        return FirstWord::kOpener;
-      break;
-    case 'o':
-      if (word == "on" || word == "onClipEvent")
-        return FirstWord::kBlockStart;
-      break;
-    case 's':
-      if (word == "setTarget" || word == "setTargetExpr")
-        return FirstWord::kOpener;
-      break;
-    case 't':
-      if (word == "try")
-        return FirstWord::kOpener;
-      break;
-    case 'w':
-      if (word == "with")
-        return FirstWord::kOpener;
-      break;
-  }
-  return FirstWord::kOther;
-}
 
 // The traced blocks hold this line, and movies hardly ever do.
 bool IsInjected(std::string_view line) { return line == entry_template[2]; }
@@ -295,8 +233,8 @@ void BranchLayout::Emit(std::string_view line) {
 
 void BranchLayout::write_line(std::string_view line,
                               std::string_view first_word) {
-  FirstWord first = Classify(first_word);
-  if (first == FirstWord::kBlockStart) {
+  LineKind first = keyword_kind(first_word);
+  if (first == LineKind::kBlockStart) {
     EndSegment();
     output_.hold();
     holding_ = true;
@@ -307,22 +245,22 @@ void BranchLayout::write_line(std::string_view line,
     return;
   }
   ++held_lines_;
-  Note(static_cast<int>(first), line);
+  Note(first, line);
 }
 
-void BranchLayout::Note(int first_word, std::string_view line) {
-  switch (static_cast<FirstWord>(first_word)) {
-    case FirstWord::kBranch:
+void BranchLayout::Note(LineKind first_word, std::string_view line) {
+  switch (first_word) {
+    case LineKind::kBranch:
       has_branch_ = true;
       break;
-    case FirstWord::kOpener:
+    case LineKind::kOpener:
       has_body_ = true;
       ++depth_;
       break;
-    case FirstWord::kEnd:
+    case LineKind::kEnd:
       depth_ -= depth_ > 0;
       break;
-    case FirstWord::kConstants:
+    case LineKind::kConstants:
       if (depth_ == 0)
         return;
       break;

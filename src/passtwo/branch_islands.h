@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "passtwo/action_sizes.h"
 #include "scan/line_writer.h"
 
 /// How far a branch reaches and how long a body may be, and how much of
@@ -44,7 +45,7 @@ class BranchLayout : public LineFilter {
 
  private:
   /// Notes what a held line may need: a branch, a body, its text.
-  void Note(int first_word, std::string_view line);
+  void Note(LineKind first_word, std::string_view line);
   void EndSegment();
   void LayOut(const std::string& held, long lines_held);
   void Emit(std::string_view line);
