@@ -366,10 +366,9 @@ bool IsEndOfFunction(std::string_view line) {
 
 }  // namespace
 
-LineKind keyword_kind(std::string_view word) {
-  Keyword keyword;
-  if (word.empty() || !FindKeyword(word, keyword))
-    return LineKind::kAction;
+namespace {
+
+LineKind KindOf(Keyword keyword) {
   switch (keyword) {
     case Keyword::kBranch:
       return LineKind::kBranch;
@@ -391,6 +390,30 @@ LineKind keyword_kind(std::string_view word) {
     default:
       return LineKind::kAction;
   }
+}
+
+// The letters that begin a keyword of a kind other than kAction: asked of
+// every line of the final file, most of which begin with another letter.
+std::array<bool, 256> LettersOfKinds() {
+  std::array<bool, 256> letters{};
+  for (const KnownKeyword& known : kKnownKeywords) {
+    if (KindOf(known.keyword) != LineKind::kAction)
+      letters[static_cast<unsigned char>(known.word[0])] = true;
+  }
+  return letters;
+}
+
+const std::array<bool, 256> letters_of_kinds = LettersOfKinds();
+
+}  // namespace
+
+LineKind keyword_kind(std::string_view word) {
+  Keyword keyword;
+  if (word.empty() ||
+      !letters_of_kinds[static_cast<unsigned char>(word[0])] ||
+      !FindKeyword(word, keyword))
+    return LineKind::kAction;
+  return KindOf(keyword);
 }
 
 void ConstantPool::replace(std::string_view constants_line) {
