@@ -40,6 +40,23 @@ std::string_view WithoutComments(std::string_view line, std::string& storage) {
   return storage;
 }
 
+// The byte that a backslash and `next` stand for in a string quoted with
+// `quote`; false when the backslash stands for itself. Resolved to the real
+// byte, so that 'n' and '\n' are different pool entries.
+bool Escaped(char next, char quote, char& byte) {
+  switch (next) {
+    case 'b': byte = '\b'; return true;
+    case 't': byte = '\t'; return true;
+    case 'n': byte = '\n'; return true;
+    case 'f': byte = '\f'; return true;
+    case 'r': byte = '\r'; return true;
+    case '\\': byte = '\\'; return true;
+    case '\'': byte = '\''; return true;
+    case '"': byte = '"'; return quote == '"';
+    default: return false;
+  }
+}
+
 // Reads the parts of an operand list.
 class Operands {
  public:
@@ -72,8 +89,9 @@ class Operands {
       ++at_;
     return text_.substr(begin, at_ - begin);
   }
-  // A quoted string with flasm's escapes resolved: \b \t \n \f \r \\ and
-  // the quote are one byte each; any other backslash stays a backslash.
+  // A quoted string with flasm's escapes resolved: \b \t \n \f \r \\ \'
+  // and, in double quotes, \" are one byte each; any other backslash stays
+  // a backslash.
   // A view into the text when it holds no backslash, else into `scratch`.
   std::string_view Literal(std::string& scratch) {
     SkipBlanks();
@@ -90,14 +108,12 @@ class Operands {
     scratch.assign(text_.substr(begin, at_ - begin));
     while (at_ < text_.size() && text_[at_] != quote) {
       char c = text_[at_++];
-      if (c == '\\' && at_ < text_.size()) {
-        char next = text_[at_];
-        if (next == quote ||
-            std::string_view("btnfr\\").find(next) != std::string_view::npos) {
-          ++at_;
-          scratch += next;
-          continue;
-        }
+      char escaped;
+      if (c == '\\' && at_ < text_.size() &&
+          Escaped(text_[at_], quote, escaped)) {
+        ++at_;
+        scratch += escaped;
+        continue;
       }
       scratch += c;
     }
@@ -129,7 +145,7 @@ class Operands {
     std::string scratch;
     return static_cast<long>(StringOperand(scratch).size());
   }
-  // Everything up to the next comma outside quotes, or the end.
+  // Everything up to the next comma, or the end, without trailing blanks.
   std::string_view Value() {
     SkipBlanks();
     std::size_t begin = at_;

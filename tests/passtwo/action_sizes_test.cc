@@ -79,3 +79,17 @@ TEST(ActionSizesTest, EveryMeasuredRowExactlyAndNeverUnder) {
 }
 
 }  // namespace
+
+namespace {
+
+// An escape names a byte: the pool entry '\n' is a newline, not an n.
+TEST(ActionSizesTest, EscapesAreTheBytesTheyName) {
+  ConstantPool pool;
+  std::string constants = "constants '\\n', 'it\\'s'";
+  pool.replace(constants);
+  EXPECT_EQ(size_line("push '\\n'", pool).bytes, 5);  // pooled: 3 + 2
+  EXPECT_EQ(size_line("push 'n'", pool).bytes, 6);    // 3 + 2 + 1
+  EXPECT_EQ(size_line("push \"it's\"", pool).bytes, 5);
+}
+
+}  // namespace
