@@ -42,7 +42,7 @@ struct Branch {
 // Lays out one action block: where its branches need islands.
 class Planner {
  public:
-  Planner(std::vector<PlanLine>& lines, const BranchLimits& limits)
+  Planner(const std::vector<PlanLine>& lines, const BranchLimits& limits)
       : lines_(lines),
         reach_(limits.reach - limits.margin),
         injected_before_(lines.size() + 1, 0) {
@@ -206,7 +206,7 @@ class Planner {
     return true;
   }
 
-  std::vector<PlanLine>& lines_;
+  const std::vector<PlanLine>& lines_;
   long reach_;
   std::vector<long> injected_before_;
   std::vector<Island> islands_;

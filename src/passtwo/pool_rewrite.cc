@@ -1,8 +1,9 @@
 #include "passtwo/pool_rewrite.h"
 
-#include <cstring>
+#include <string_view>
 
 #include "passone/templates.h"
+#include "scan/blank_tokens.h"
 #include "scan/keywords.h"
 #include "scan/token_reader.h"
 #include "state/log_line.h"
@@ -21,7 +22,8 @@ void EmitPoolAndTracer() {
   run_state.constants_done = 1;
   emit_line(merged_constants_line(run_state.constant_names));
   for (const char* const* line = prologue_template; *line; ++line) {
-    if (std::strspn(*line, " \t") != std::strlen(*line))
+    std::string_view text = *line;
+    if (!take_blank_separated_token(text).empty())
       emit_line(*line);
   }
 }
