@@ -65,12 +65,18 @@ def wine(exe, args, cwd, user=None):
         env.update(HOME=user, WINEPREFIX=os.path.join(user, "wine"))
         command = ["setpriv", "--reuid=65534", "--regid=65534",
                    "--clear-groups"] + command
-    run = subprocess.run(command, cwd=cwd, env=env, capture_output=True)
-    # wine itself now and then reports on standard error, about its own
-    # helper processes ("wine: Unhandled page fault ... starting debugger");
-    # vimbrel writes no line that begins so.
-    run.stderr = b"".join(line for line in run.stderr.splitlines(keepends=True)
-                          if not line.startswith(b"wine: "))
+    # wine itself now and then fails in one of its own helper processes and
+    # says so on standard error ("wine: Unhandled page fault ... starting
+    # debugger"), at times taking the run with it. vimbrel writes no line
+    # that begins so: such a run is tried again.
+    for attempt in range(3):
+        run = subprocess.run(command, cwd=cwd, env=env, capture_output=True)
+        lines = run.stderr.splitlines(keepends=True)
+        wine_said = [line for line in lines if line.startswith(b"wine: ")]
+        if not wine_said:
+            return run
+        print("wine reported, attempt %d: %r" % (attempt + 1, b"".join(wine_said)))
+    run.stderr = b"".join(line for line in lines if not line.startswith(b"wine: "))
     return run
 
 
