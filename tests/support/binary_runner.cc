@@ -40,10 +40,16 @@ TempDir::~TempDir() {
 RunResult run_vimbrel(const std::string& directory,
                       const std::vector<std::string>& arguments,
                       const std::string& shell_prefix) {
+  return run_program(directory, VIMBREL_BINARY, arguments, shell_prefix);
+}
+
+RunResult run_program(const std::string& directory, const std::string& program,
+                      const std::vector<std::string>& arguments,
+                      const std::string& shell_prefix) {
   std::string stderr_path = directory + ".stderr";
   std::string stdout_path = directory + ".stdout";
   std::string command = "cd " + ShellQuote(directory) + " && " + shell_prefix +
-                        " " + ShellQuote(VIMBREL_BINARY);
+                        " " + ShellQuote(program);
   for (const std::string& argument : arguments)
     command += " " + ShellQuote(argument);
   command += " 2>" + ShellQuote(stderr_path) + " >" + ShellQuote(stdout_path);

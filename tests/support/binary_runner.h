@@ -33,4 +33,9 @@ RunResult run_vimbrel(const std::string& directory,
                       const std::vector<std::string>& arguments,
                       const std::string& shell_prefix = "");
 
+/// Runs `program` in `directory` with `arguments`, as run_vimbrel does.
+RunResult run_program(const std::string& directory, const std::string& program,
+                      const std::vector<std::string>& arguments,
+                      const std::string& shell_prefix = "");
+
 #endif  // VIMBREL_TESTS_SUPPORT_BINARY_RUNNER_H_
