@@ -36,6 +36,7 @@ void print_usage() {
 
 void shutdown(int exit_status) {
   run_state.constant_names.clear();
+  run_state.own_pool_names.clear();
   run_state.cursor.reset();
   // Closing the output writes what is still buffered.
   run_state.output.reset();

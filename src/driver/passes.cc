@@ -70,8 +70,10 @@ int Fail(const char* format, const std::string& name) {
 
 void SeedConstantNames() {
   int count = count_entries(tracer_constants);
-  for (int i = 0; i < count; ++i)
+  for (int i = 0; i < count; ++i) {
     run_state.constant_names.insert(tracer_constants[i]);
+    run_state.own_pool_names.insert(tracer_constants[i]);
+  }
 }
 
 void WarnWhereTheTracerCannotRun(const std::string& input) {

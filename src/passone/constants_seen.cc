@@ -17,6 +17,7 @@ void collect_pool_names(std::string_view constants_line) {
         !read_string_literal(constants_line, open, name, position))
       return;
     run_state.constant_names.emplace(name);
+    run_state.own_pool_names.emplace(name);
   }
 }
 

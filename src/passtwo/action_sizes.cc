@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "scan/string_literal.h"
+
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -38,23 +40,6 @@ std::string_view WithoutComments(std::string_view line, std::string& storage) {
     }
   }
   return storage;
-}
-
-// The byte that a backslash and `next` stand for in a string quoted with
-// `quote`; false when the backslash stands for itself. Resolved to the real
-// byte, so that 'n' and '\n' are different pool entries.
-bool Escaped(char next, char quote, char& byte) {
-  switch (next) {
-    case 'b': byte = '\b'; return true;
-    case 't': byte = '\t'; return true;
-    case 'n': byte = '\n'; return true;
-    case 'f': byte = '\f'; return true;
-    case 'r': byte = '\r'; return true;
-    case '\\': byte = '\\'; return true;
-    case '\'': byte = '\''; return true;
-    case '"': byte = '"'; return quote == '"';
-    default: return false;
-  }
 }
 
 // Reads the parts of an operand list.
@@ -110,7 +95,7 @@ class Operands {
       char c = text_[at_++];
       char escaped;
       if (c == '\\' && at_ < text_.size() &&
-          Escaped(text_[at_], quote, escaped)) {
+          escaped_byte(text_[at_], quote, escaped)) {
         ++at_;
         scratch += escaped;
         continue;

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "passone/templates.h"
+#include "passtwo/pool_limits.h"
 #include "scan/blank_tokens.h"
 #include "scan/keywords.h"
 #include "scan/token_reader.h"
@@ -15,12 +16,25 @@ namespace {
 const char kInvalidToken[] = "invalid token:%s, supposed to be:%s.";
 const char kMergedLinePrefix[] = "    constants ";
 
+// The pool only makes pushes shorter: a name it does not declare is pushed
+// whole. So when every name would make a pool flasm refuses, the traced
+// names that are nothing else are left out; null when even the rest is too
+// much.
+const std::set<std::string>* DeclaredNames() {
+  if (pool_fits(run_state.constant_names))
+    return &run_state.constant_names;
+  if (pool_fits(run_state.own_pool_names))
+    return &run_state.own_pool_names;
+  return nullptr;
+}
+
 // The tracer goes where the movie runs it first, so that it exists before
 // any traced function is called; its lines are written as pass one writes
 // them after a pool, less the blank ones, which this file never holds.
 void EmitPoolAndTracer() {
   run_state.constants_done = 1;
-  emit_line(merged_constants_line(run_state.constant_names));
+  if (const std::set<std::string>* names = DeclaredNames())
+    emit_line(merged_constants_line(*names));
   for (const char* const* line = prologue_template; *line; ++line) {
     std::string_view text = *line;
     if (!take_blank_separated_token(text).empty())
@@ -80,7 +94,10 @@ int frame_seen_again() {
 int rewrite_constants() {
   if (!run_state.constants_done) {
     run_state.constants_done = 1;
-    emit_line(merged_constants_line(run_state.constant_names));
+    if (const std::set<std::string>* names = DeclaredNames())
+      emit_line(merged_constants_line(*names));
+    else
+      emit_line();
   }
   run_state.state = Rescan;
   return 1;

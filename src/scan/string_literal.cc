@@ -14,6 +14,31 @@ bool read_string_literal(std::string_view text, std::size_t open,
   return false;
 }
 
+bool escaped_byte(char next, char quote, char& byte) {
+  switch (next) {
+    case 'b': byte = '\b'; return true;
+    case 't': byte = '\t'; return true;
+    case 'n': byte = '\n'; return true;
+    case 'f': byte = '\f'; return true;
+    case 'r': byte = '\r'; return true;
+    case '\\': byte = '\\'; return true;
+    case '\'': byte = '\''; return true;
+    case '"': byte = '"'; return quote == '"';
+    default: return false;
+  }
+}
+
+std::size_t resolved_size(std::string_view body, char quote) {
+  std::size_t size = 0;
+  char byte;
+  for (std::size_t i = 0; i < body.size(); ++i, ++size) {
+    if (body[i] == '\\' && i + 1 < body.size() &&
+        escaped_byte(body[i + 1], quote, byte))
+      ++i;
+  }
+  return size;
+}
+
 std::string escape_for_literal(std::string_view text) {
   std::string escaped;
   escaped.reserve(text.size());

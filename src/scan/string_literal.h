@@ -13,6 +13,15 @@
 bool read_string_literal(std::string_view text, std::size_t open,
                          std::string_view& body, std::size_t& end);
 
+/// The byte that a backslash followed by `next` stands for in a literal
+/// quoted with `quote`: \b \t \n \f \r \\ \' and, in double quotes, \".
+/// False when the backslash stands for itself.
+bool escaped_byte(char next, char quote, char& byte);
+
+/// The bytes that the body of a literal quoted with `quote` stands for,
+/// its escapes resolved: what flasm writes into the movie.
+std::size_t resolved_size(std::string_view body, char quote);
+
 /// `text` as it must stand between the quotes of a flasm string literal:
 /// quotes and backslashes escaped.
 std::string escape_for_literal(std::string_view text);

@@ -13,6 +13,7 @@ void clear_run_state() {
   rs.line = std::string_view();
   rs.line_number = 0;
   rs.constant_names.clear();
+  rs.own_pool_names.clear();
   rs.function_stack.clear();
   rs.function_name.clear();
   rs.anonymous_count = 0;

@@ -66,6 +66,9 @@ struct RunState {
   TokenIterator cursor_end;
   /// Ordered by unsigned byte values, as std::string compares.
   std::set<std::string> constant_names;
+  /// constant_names but the traced names that are nothing else: the pool
+  /// that stands when all of them make one too large for flasm.
+  std::set<std::string> own_pool_names;
   /// Innermost open function last.
   std::vector<OpenFunction> function_stack;
   std::string function_name;

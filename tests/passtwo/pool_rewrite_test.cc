@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "passone/templates.h"
+#include "passtwo/pool_limits.h"
 #include "state/run_state.h"
 #include "support/run_state_fixture.h"
 
@@ -89,6 +92,33 @@ TEST(PassTwoTest, PrefixesCountAsFrameAndConstants) {
   SeedTracerConstants();
   EXPECT_EQ(run_pass_two("frameset\nconstantsX\n"),
             std::string("frameset\n") + kTracerPoolOnly + "\n");
+}
+
+// 655 names of 99 bytes and `last`, each with its NUL.
+std::set<std::string> PoolEndingIn(const std::string& last) {
+  std::set<std::string> names{last};
+  char number[8];
+  for (int k = 0; k < 655; ++k) {
+    std::snprintf(number, sizeof number, "%05d", k);
+    names.insert(number + std::string(94, 'a'));
+  }
+  return names;
+}
+
+TEST(PoolLimitsTest, BytesAreTheLiteralsResolvedWithTheirNuls) {
+  // 65,500 bytes, then 29 more: \' and \n are one byte each, \q two.
+  const std::string escaped = "it\\'s \\n \\q";
+  EXPECT_TRUE(pool_fits(PoolEndingIn(escaped + std::string(20, 'z'))));
+  EXPECT_FALSE(pool_fits(PoolEndingIn(escaped + std::string(21, 'z'))));
+}
+
+TEST(PoolLimitsTest, AtMostTenThousandNames) {
+  std::set<std::string> names;
+  for (int k = 0; k < 10000; ++k)
+    names.insert(std::to_string(k));
+  EXPECT_TRUE(pool_fits(names));
+  names.insert("one more");
+  EXPECT_FALSE(pool_fits(names));
 }
 
 }  // namespace
