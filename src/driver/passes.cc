@@ -125,11 +125,7 @@ int RunPassTwo(const FileNames& names, const BranchLimits& limits,
       SameFile(names.final_output, names.intermediate) ||
       !OpenOutput(names.final_output))
     return Fail(kCouldNotOpenFinal);
-  // Without a pool after a frame line pass one wrote no tracer.
-  run_state.tracer_frame =
-      run_state.entry_blocks_written > 0 && !run_state.constants_done
-          ? tracer_frame_without_pool()
-          : 0;
+  place_tracer();
   run_state.frame_lines_copied = 0;
   run_state.line_number = 0;
   run_state.state = Rescan;

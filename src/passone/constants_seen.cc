@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "passone/movie_layout.h"
 #include "passone/templates.h"
 #include "scan/string_literal.h"
 #include "scan/token_reader.h"
@@ -22,7 +23,9 @@ void collect_pool_names(std::string_view constants_line) {
 }
 
 int constants_seen() {
-  if (!run_state.constants_done) {
+  // Only the main timeline's first frame is sure to run before any traced
+  // function; a pool before it is left alone, one after it is dropped.
+  if (!run_state.constants_done && at_main_timeline_pool()) {
     run_state.constants_done = 1;
     collect_pool_names(run_state.line);
     emit_lines(prologue_template);

@@ -3,8 +3,8 @@
 
 #include <string_view>
 
-/// State 2: at the first constant pool after a frame line, collects its
-/// names and writes the tracer prologue; later pools pass unchanged.
+/// State 2: at the pool of the main timeline's first frame, collects its
+/// names and writes the tracer prologue; other pools pass unchanged.
 int constants_seen();
 
 /// Adds every string literal of a constants line to run_state.constant_names

@@ -63,8 +63,32 @@ void note_movie_layout(std::string_view token) {
   }
 }
 
-long tracer_frame_without_pool() {
+void note_frame_pool() {
+  MovieLayout& layout = run_state.layout;
+  if (!layout.first_frame_with_pool)
+    layout.first_frame_with_pool = layout.frame_lines;
+}
+
+bool at_main_timeline_pool() {
+  return run_state.layout.first_main_frame == run_state.layout.frame_lines;
+}
+
+void place_tracer() {
   const MovieLayout& layout = run_state.layout;
-  return layout.first_main_frame ? layout.first_main_frame
-                                 : layout.first_frame;
+  bool needed = layout.first_frame_with_pool ||
+                (run_state.entry_blocks_written > 0 && layout.first_frame);
+  run_state.tracer_in_intermediate = run_state.constants_done != 0;
+  if (!needed) {
+    run_state.tracer_frame = 0;
+    run_state.tracer_frame_has_pool = false;
+  } else if (layout.first_main_frame) {
+    run_state.tracer_frame = layout.first_main_frame;
+    run_state.tracer_frame_has_pool = run_state.tracer_in_intermediate;
+  } else if (layout.first_frame_with_pool) {
+    run_state.tracer_frame = layout.first_frame_with_pool;
+    run_state.tracer_frame_has_pool = true;
+  } else {
+    run_state.tracer_frame = layout.first_frame;
+    run_state.tracer_frame_has_pool = false;
+  }
 }

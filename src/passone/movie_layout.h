@@ -11,10 +11,20 @@
 /// run_state.layout: frame lines, defineMovieClip blocks, the movie line.
 void note_movie_layout(std::string_view token);
 
-/// The frame line after which pass two must write the pool and the tracer
-/// when pass one found no pool for them: the main timeline's first, else
-/// the file's first; 0 when the input has no frame line.
-long tracer_frame_without_pool();
+/// Notes that the current line, a constants line, directly follows a frame
+/// line.
+void note_frame_pool();
+
+/// True when the current line, a constants line right after a frame line,
+/// is the pool of the main timeline's first frame: the tracer's, known as
+/// soon as it is read.
+bool at_main_timeline_pool();
+
+/// Once pass one has read the whole movie, sets where the tracer goes in
+/// run_state: the main timeline's first frame line, which the movie runs
+/// first; else the first followed by a pool; else the first. It needs a
+/// frame with a pool, or a frame and a traced function.
+void place_tracer();
 
 /// The Flash version below which the tracer cannot run: it needs _global.
 constexpr int kFirstFlashWithGlobal = 6;

@@ -95,6 +95,7 @@ int frame_seen() {
   if (read_line_start(token) < 0)
     return 0;
   if (token_matches(token, ConstantsSeen)) {
+    note_frame_pool();
     run_state.state = ConstantsSeen;
     emit_line();
   } else {

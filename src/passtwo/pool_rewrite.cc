@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "passone/constants_seen.h"
 #include "passone/templates.h"
 #include "passtwo/pool_limits.h"
 #include "scan/blank_tokens.h"
@@ -28,13 +29,9 @@ const std::set<std::string>* DeclaredNames() {
   return nullptr;
 }
 
-// The tracer goes where the movie runs it first, so that it exists before
-// any traced function is called; its lines are written as pass one writes
-// them after a pool, less the blank ones, which this file never holds.
-void EmitPoolAndTracer() {
-  run_state.constants_done = 1;
-  if (const std::set<std::string>* names = DeclaredNames())
-    emit_line(merged_constants_line(*names));
+// Where pass one could not know the tracer's place, its lines are written
+// here as pass one writes them, less the blank ones.
+void EmitTracer() {
   for (const char* const* line = prologue_template; *line; ++line) {
     std::string_view text = *line;
     if (!take_blank_separated_token(text).empty())
@@ -42,6 +39,8 @@ void EmitPoolAndTracer() {
   }
 }
 
+// A tracer's frame without a pool gets the merged pool and the tracer
+// right after its frame line.
 void CopyLineWatchingFrames(std::string_view token) {
   emit_line();
   if (!token_matches(token, FrameSeenAgain)) {
@@ -49,8 +48,26 @@ void CopyLineWatchingFrames(std::string_view token) {
     return;
   }
   run_state.state = FrameSeenAgain;
-  if (++run_state.frame_lines_copied == run_state.tracer_frame)
-    EmitPoolAndTracer();
+  if (++run_state.frame_lines_copied == run_state.tracer_frame &&
+      !run_state.tracer_frame_has_pool) {
+    run_state.constants_done = 1;
+    if (const std::set<std::string>* names = DeclaredNames())
+      emit_line(merged_constants_line(*names));
+    EmitTracer();
+  }
+}
+
+// The tracer's own pool becomes the merged pool.
+void RewriteTracerPool() {
+  run_state.constants_done = 1;
+  if (!run_state.tracer_in_intermediate)
+    collect_pool_names(run_state.line);
+  if (const std::set<std::string>* names = DeclaredNames())
+    emit_line(merged_constants_line(*names));
+  else
+    emit_line();
+  if (!run_state.tracer_in_intermediate)
+    EmitTracer();
 }
 
 }  // namespace
@@ -92,13 +109,12 @@ int frame_seen_again() {
 }
 
 int rewrite_constants() {
-  if (!run_state.constants_done) {
-    run_state.constants_done = 1;
-    if (const std::set<std::string>* names = DeclaredNames())
-      emit_line(merged_constants_line(*names));
-    else
-      emit_line();
-  }
+  // Pools of frames before the tracer's are the movie's own; those after it
+  // are left out.
+  if (run_state.frame_lines_copied < run_state.tracer_frame)
+    emit_line();
+  else if (run_state.frame_lines_copied == run_state.tracer_frame)
+    RewriteTracerPool();
   run_state.state = Rescan;
   return 1;
 }

@@ -9,8 +9,8 @@ int rescan();
 /// State 20: a constants line goes to RewriteConstants unwritten; any other
 /// line is reported, then copied and handled as Rescan would.
 int frame_seen_again();
-/// State 21: writes the merged pool in place of the first one; later pools
-/// after frame lines are left out.
+/// State 21: writes the merged pool in place of the tracer's frame's pool;
+/// pools after earlier frame lines are copied, after later ones left out.
 int rewrite_constants();
 
 /// The constants line that declares every name, in the set's order.

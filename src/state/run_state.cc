@@ -22,5 +22,7 @@ void clear_run_state() {
   rs.layout = MovieLayout();
   rs.registers = RegisterNames();
   rs.tracer_frame = 0;
+  rs.tracer_frame_has_pool = false;
+  rs.tracer_in_intermediate = false;
   rs.frame_lines_copied = 0;
 }

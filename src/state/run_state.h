@@ -28,6 +28,8 @@ struct MovieLayout {
   /// The first frame line outside every defineMovieClip block: the main
   /// timeline's.
   long first_main_frame = 0;
+  /// The first frame line directly followed by a constants line.
+  long first_frame_with_pool = 0;
   int movie_clip_depth = 0;
   /// From flasm's movie line ("// flash N"); -1 when the input has none.
   int flash_version = -1;
@@ -80,9 +82,12 @@ struct RunState {
   bool carriage_return_ends_line = false;
   MovieLayout layout;
   RegisterNames registers;
-  /// Pass two writes the pool and the tracer after this frame line (an
-  /// ordinal, 0 for none) when pass one found no pool to put them after.
+  /// The frame line that holds the tracer (an ordinal, 0 for none).
   long tracer_frame = 0;
+  /// The tracer's frame line is directly followed by its pool.
+  bool tracer_frame_has_pool = false;
+  /// Pass one wrote the tracer after that pool; else pass two writes it.
+  bool tracer_in_intermediate = false;
   long frame_lines_copied = 0;
 };
 

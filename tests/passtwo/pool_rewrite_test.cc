@@ -78,8 +78,8 @@ TEST(PassTwoTest, CarriageReturnsInTheIntermediateFileAreText) {
 TEST(PassTwoTest, LineAfterAFrameWithoutPoolIsKept) {
   SeedTracerConstants();
   testing::internal::CaptureStderr();
-  std::string output = run_pass_two("frame 0\npush 'a'\nframe 1\nframe 2\n"
-                                    "constants 'x'\nframe 3\n");
+  std::string output = run_pass_two(
+      "frame 0\npush 'a'\nframe 1\nframe 2\nconstants 'x'\nframe 3\n", 3);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "invalid token:push, supposed to be:constants.\n"
             "invalid token:frame, supposed to be:constants.\n");

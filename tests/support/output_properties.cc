@@ -177,20 +177,37 @@ bool IsFrameLine(const std::string& line) {
   return StartsWith(FirstToken(line), "frame");
 }
 
-// The frame line after which pass two must write the pool and the tracer
-// when pass one wrote none: the first outside defineMovieClip blocks, else
-// the first; an ordinal, 0 when there is none.
-std::size_t TracerFrame(const Lines& intermediate) {
-  std::size_t frames = 0, first = 0;
+// Where the tracer goes: after the main timeline's first frame line (the
+// first outside defineMovieClip blocks), else after the first frame line
+// followed by a pool, else after the first; frame lines counted from 1, 0
+// for none. A tracer is written when a frame line has a pool, or when
+// functions were traced and there is a frame line.
+struct TracerHost {
+  std::size_t frame = 0;
+  bool has_pool = false;
+};
+
+TracerHost FindTracerHost(const Lines& intermediate, bool traced) {
+  std::size_t frames = 0, first = 0, first_main = 0, first_with_pool = 0;
+  std::set<std::size_t> with_pool;
+  bool after_frame = false;
   int clip_depth = 0;
   for (const std::string& line : intermediate) {
+    if (!HoldsToken(line))
+      continue;
     std::string first_token = FirstToken(line);
-    if (IsFrameLine(line)) {
+    if (after_frame && StartsWith(first_token, "constants")) {
+      with_pool.insert(frames);
+      if (!first_with_pool)
+        first_with_pool = frames;
+    }
+    after_frame = IsFrameLine(line);
+    if (after_frame) {
       ++frames;
-      if (clip_depth == 0)
-        return frames;
       if (!first)
         first = frames;
+      if (clip_depth == 0 && !first_main)
+        first_main = frames;
     } else if (first_token == "defineMovieClip") {
       ++clip_depth;
     } else if (clip_depth > 0 &&
@@ -199,7 +216,13 @@ std::size_t TracerFrame(const Lines& intermediate) {
       --clip_depth;
     }
   }
-  return first;
+  TracerHost host;
+  if (!first_with_pool && !(traced && first))
+    return host;
+  host.frame = first_main ? first_main : first_with_pool ? first_with_pool
+                                                         : first;
+  host.has_pool = with_pool.count(host.frame) > 0;
+  return host;
 }
 
 Lines PrologueWithTokens() {
@@ -215,38 +238,45 @@ std::string CheckFinal(const Lines& intermediate, const Lines& final_lines,
                        const std::set<std::string>& traced,
                        bool pass_one_wrote_tracer) {
   static const Lines prologue = PrologueWithTokens();
-  std::size_t tracer_frame =
-      traced.empty() || pass_one_wrote_tracer ? 0 : TracerFrame(intermediate);
+  TracerHost host = FindTracerHost(intermediate, !traced.empty());
+  if (pass_one_wrote_tracer && !host.has_pool)
+    return "pass one wrote the tracer, but not after the tracer's pool";
   std::size_t frames = 0;
   bool after_frame = false;
-  bool merged = false;
   std::size_t at = 0;
+  auto merged_pool_and_tracer = [&](bool tracer_follows) {
+    std::string broken = CheckMergedPoolAt(final_lines, at, traced);
+    if (broken.empty() && tracer_follows) {
+      if (!MatchesAt(final_lines, at, prologue))
+        return Numbered("no tracer after the pool written for it", at);
+      at += prologue.size();
+    }
+    return broken;
+  };
   for (const std::string& line : intermediate) {
     if (!HoldsToken(line))
       continue;
     std::string first = FirstToken(line);
     if (after_frame && StartsWith(first, "constants")) {
       after_frame = false;
-      if (merged)
+      // Pools before the tracer's frame stay, those after it go.
+      if (frames > host.frame)
         continue;
-      merged = true;
-      std::string broken = CheckMergedPoolAt(final_lines, at, traced);
-      if (!broken.empty())
-        return broken;
-      continue;
+      if (frames == host.frame) {
+        std::string broken = merged_pool_and_tracer(!pass_one_wrote_tracer);
+        if (!broken.empty())
+          return broken;
+        continue;
+      }
     }
     if (at >= final_lines.size() || final_lines[at] != line)
       return Numbered("final file differs from the intermediate", at);
     ++at;
     after_frame = IsFrameLine(line);
-    if (after_frame && ++frames == tracer_frame) {
-      merged = true;
-      std::string broken = CheckMergedPoolAt(final_lines, at, traced);
+    if (after_frame && ++frames == host.frame && !host.has_pool) {
+      std::string broken = merged_pool_and_tracer(true);
       if (!broken.empty())
         return broken;
-      if (!MatchesAt(final_lines, at, prologue))
-        return Numbered("no tracer after the pool written for it", at);
-      at += prologue.size();
     }
   }
   if (at != final_lines.size())

@@ -14,10 +14,11 @@
 ///   a constants line and is written at most once;
 /// - the final file has at most one constants line directly after a frame
 ///   line, and it declares every name that the entry blocks push;
-/// - where pass one wrote no tracer, pass two writes the merged pool and the
-///   tracer after the main timeline's first frame line (else the first);
-///   a traced movie with a frame line has exactly one pool followed by the
-///   tracer.
+/// - the tracer's place: after the main timeline's first frame line, else
+///   the first with a pool, else the first; its pool, or one written right
+///   after the frame line, is the merged pool followed by the tracer; pools
+///   after earlier frame lines stay, after later ones go; a traced movie
+///   with a frame line has exactly one pool followed by the tracer.
 /// The final file is compared with its islands taken out.
 /// Returns an empty string when all hold, else what broke.
 std::string check_rewrite_properties(const std::string& input,

@@ -13,7 +13,9 @@ std::string written_output();
 /// returns the intermediate text.
 std::string run_pass_one(const std::string& input);
 
-/// Runs pass two over `input` with the names already in run_state.
-std::string run_pass_two(const std::string& input);
+/// Runs pass two over `input` with the names already in run_state, as pass
+/// one leaves it when it wrote the tracer after the pool of frame line
+/// number `tracer_frame`.
+std::string run_pass_two(const std::string& input, long tracer_frame = 1);
 
 #endif  // VIMBREL_TESTS_SUPPORT_RUN_STATE_FIXTURE_H_
