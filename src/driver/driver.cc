@@ -1,5 +1,6 @@
 #include "driver/driver.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "driver/messages.h"
@@ -32,6 +33,13 @@ void print_usage() {
   int count = count_entries(usage_banner);
   for (int i = 0; i < count; ++i)
     log_line("%s", usage_banner[i]);
+}
+
+void print_usage_to_standard_output() {
+  int count = count_entries(usage_banner);
+  for (int i = 0; i < count; ++i)
+    std::printf("%s\n", usage_banner[i]);
+  std::fflush(stdout);
 }
 
 void shutdown(int exit_status) {

@@ -30,6 +30,8 @@ void run_pass();
 
 /// Writes the banner to standard error.
 void print_usage();
+/// Writes the banner to standard output, as asked for.
+void print_usage_to_standard_output();
 
 /// Releases everything run_state holds and ends the process. Never returns.
 [[noreturn]] void shutdown(int exit_status);

@@ -7,8 +7,17 @@ const char* const usage_banner[] = {
     "   vimbrel.exe inputfile.flm - the flm file to add trace statements to.",
     " Output is in inputfile.fln and a temporary file is generated: "
     "inputfile.tmp.",
+    " Options, before the file name (-- ends them):",
+    "   --clock=getTimer  times records with getTimer() (the default).",
+    "   --clock=date      times them with the wall clock, which Ruffle keeps "
+    "true.",
+    "   --help            shows this text.",
     nullptr,
 };
+
+const char kUnknownOption[] = "Unknown option %s.";
+const char kUnknownClock[] =
+    "Unknown clock %s: the clocks are getTimer and date.";
 
 const char kCouldNotOpenInput[] = "Could not open %s. Exiting...";
 const char kCouldNotCreateTemporary[] =

@@ -4,6 +4,10 @@
 /// The banner, one line of text per entry, closed by a null pointer.
 extern const char* const usage_banner[];
 
+/// printf formats of the command line's messages.
+extern const char kUnknownOption[];              // option
+extern const char kUnknownClock[];               // clock
+
 /// printf formats of the driver's messages.
 extern const char kCouldNotOpenInput[];          // input name
 extern const char kCouldNotCreateTemporary[];

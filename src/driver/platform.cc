@@ -82,7 +82,8 @@ std::filesystem::path file_system_path(const std::string& path) {
   return std::filesystem::path(Widen(path));
 }
 
-void prepare_standard_error() {
+void prepare_standard_streams() {
+  _setmode(_fileno(stdout), _O_BINARY);
   DWORD mode;
   if (GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode))
     set_message_writer(WriteToConsole);
@@ -104,6 +105,6 @@ std::filesystem::path file_system_path(const std::string& path) {
   return std::filesystem::path(path);
 }
 
-void prepare_standard_error() {}
+void prepare_standard_streams() {}
 
 #endif

@@ -28,7 +28,8 @@ std::filesystem::path file_system_path(const std::string& path);
 
 /// Makes standard error show messages as they are: their UTF-8 bytes, with
 /// plain line ends, in a file or a pipe; their characters in a console.
-void prepare_standard_error();
+/// Standard output gets plain line ends too.
+void prepare_standard_streams();
 
 /// Where the file-name part of `path` begins: after the last folder
 /// separator, or after a drive letter such as the one in C:movie.flm.

@@ -1,5 +1,7 @@
 #include "passone/templates.h"
 
+#include <vector>
+
 const char* const entry_template[] = {
     "\tpush 1, '_global'",
     "\tgetVariable",
@@ -52,8 +54,27 @@ const char* const nested_block_openers[] = {
     nullptr,
 };
 
-const char* const prologue_template[] = {
-    // _global._tracer_ = new Object()
+// The tracer's code, in parts: each clock takes the parts it needs.
+namespace {
+
+// if (!_global._tracer_) { ...the tracer... }: the frame that creates it
+// may run again (a timeline that loops, a clip placed twice, a second
+// traced movie), and the first tracer keeps its records and its listener.
+const char* const kGuard[] = {
+    "    push '_global'",
+    "    getVariable",
+    "    push '_tracer_'",
+    "    getMember",
+    "    branchIfTrue vimbrel_tracer_ready",
+    nullptr,
+};
+const char* const kReady[] = {
+    "   vimbrel_tracer_ready:",
+    nullptr,
+};
+
+// _global._tracer_ = new Object()
+const char* const kCreate[] = {
     "    push '_global'",
     "    getVariable",
     "    push '_tracer_'",
@@ -61,7 +82,11 @@ const char* const prologue_template[] = {
     "    push 'Object'",
     "    new",
     "    setMember",
-    // .collect = false
+    nullptr,
+};
+
+// .collect = false; .traces = new Array()
+const char* const kCollectAndTraces[] = {
     "    push '_global'",
     "    getVariable",
     "    push '_tracer_'",
@@ -69,7 +94,6 @@ const char* const prologue_template[] = {
     "    push 'collect'",
     "    push FALSE",
     "    setMember",
-    // .traces = new Array()
     "    push '_global'",
     "    getVariable",
     "    push '_tracer_'",
@@ -79,7 +103,31 @@ const char* const prologue_template[] = {
     "    push 'Array'",
     "    new",
     "    setMember",
-    // .dumpTraces: hands the records to the host
+    nullptr,
+};
+
+// .t0 = new _global.Date().getTime() - getTimer(): stamps taken from the
+// wall clock still count from the movie's start.
+const char* const kClockOrigin[] = {
+    "    push '_global'",
+    "    getVariable",
+    "    push '_tracer_'",
+    "    getMember",
+    "    push 't0'",
+    "    push 0, 0, '_global'",
+    "    getVariable",
+    "    push 'Date'",
+    "    newMethod",
+    "    push 'getTime'",
+    "    callMethod",
+    "    getTimer",
+    "    subtract",
+    "    setMember",
+    nullptr,
+};
+
+// .dumpTraces: hands the records to the host
+const char* const kDumpTraces[] = {
     "    push '_global'",
     "    getVariable",
     "    push '_tracer_'",
@@ -95,7 +143,12 @@ const char* const prologue_template[] = {
     "    end // of function",
     "    ",
     "    setMember",
-    // .startTrace(func): appends "func Enter t" while collecting
+    nullptr,
+};
+
+// .startTrace(func) and .endTrace(func): append "func Enter t" and
+// "func Exit t" while collecting, t from getTimer().
+const char* const kTimerRecorders[] = {
     "    push '_global'",
     "    getVariable",
     "    push '_tracer_'",
@@ -129,7 +182,6 @@ const char* const prologue_template[] = {
     "    end // of function",
     "    ",
     "    setMember",
-    // .endTrace(func): appends "func Exit t" while collecting
     "    push '_global'",
     "    getVariable",
     "    push '_tracer_'",
@@ -163,7 +215,169 @@ const char* const prologue_template[] = {
     "    end // of function",
     "    ",
     "    setMember",
-    // .onKeyDown: nothing
+    nullptr,
+};
+
+// The same with t = new _global.Date().getTime() - t0, as function2 with
+// this, _global and func in registers: Flash 7 and later.
+const char* const kDateRecorders[] = {
+    "    push '_global'",
+    "    getVariable",
+    "    push '_tracer_'",
+    "    getMember",
+    "    push 'startTrace'",
+    "    function2 (r:3='func') (r:1='this', r:2='_global')",
+    "      push r:this, 'collect'",
+    "      getMember",
+    "      not",
+    "      branchIfTrue label10000000",
+    "      push r:this, 'traces'",
+    "      getMember",
+    "      setRegister r:4",
+    "      push r:4, 'length'",
+    "      getMember",
+    "      push r:func, ' Enter '",
+    "      add",
+    "      push 0, 0, r:_global, 'Date'",
+    "      newMethod",
+    "      push 'getTime'",
+    "      callMethod",
+    "      push r:this, 't0'",
+    "      getMember",
+    "      subtract",
+    "      add",
+    "      setMember",
+    "     label10000000:",
+    "    end // of function",
+    "    ",
+    "    setMember",
+    "    push '_global'",
+    "    getVariable",
+    "    push '_tracer_'",
+    "    getMember",
+    "    push 'endTrace'",
+    "    function2 (r:3='func') (r:1='this', r:2='_global')",
+    "      push r:this, 'collect'",
+    "      getMember",
+    "      not",
+    "      branchIfTrue label1000001",
+    "      push r:this, 'traces'",
+    "      getMember",
+    "      setRegister r:4",
+    "      push r:4, 'length'",
+    "      getMember",
+    "      push r:func, ' Exit '",
+    "      add",
+    "      push 0, 0, r:_global, 'Date'",
+    "      newMethod",
+    "      push 'getTime'",
+    "      callMethod",
+    "      push r:this, 't0'",
+    "      getMember",
+    "      subtract",
+    "      add",
+    "      setMember",
+    "     label1000001:",
+    "    end // of function",
+    "    ",
+    "    setMember",
+    nullptr,
+};
+
+// The wall clock with plain functions, which every version runs.
+const char* const kPlainDateRecorders[] = {
+    "    push '_global'",
+    "    getVariable",
+    "    push '_tracer_'",
+    "    getMember",
+    "    push 'startTrace'",
+    "    function  ('func')",
+    "      push 'this'",
+    "      getVariable",
+    "      push 'collect'",
+    "      getMember",
+    "      not",
+    "      branchIfTrue label10000000",
+    "      push 'this'",
+    "      getVariable",
+    "      push 'traces'",
+    "      getMember",
+    "      push 'this'",
+    "      getVariable",
+    "      push 'traces'",
+    "      getMember",
+    "      push 'length'",
+    "      getMember",
+    "      push 'func'",
+    "      getVariable",
+    "      push ' Enter '",
+    "      add",
+    "      push 0, 0, '_global'",
+    "      getVariable",
+    "      push 'Date'",
+    "      newMethod",
+    "      push 'getTime'",
+    "      callMethod",
+    "      push 'this'",
+    "      getVariable",
+    "      push 't0'",
+    "      getMember",
+    "      subtract",
+    "      add",
+    "      setMember",
+    "     label10000000:",
+    "    end // of function",
+    "    ",
+    "    setMember",
+    "    push '_global'",
+    "    getVariable",
+    "    push '_tracer_'",
+    "    getMember",
+    "    push 'endTrace'",
+    "    function  ('func')",
+    "      push 'this'",
+    "      getVariable",
+    "      push 'collect'",
+    "      getMember",
+    "      not",
+    "      branchIfTrue label1000001",
+    "      push 'this'",
+    "      getVariable",
+    "      push 'traces'",
+    "      getMember",
+    "      push 'this'",
+    "      getVariable",
+    "      push 'traces'",
+    "      getMember",
+    "      push 'length'",
+    "      getMember",
+    "      push 'func'",
+    "      getVariable",
+    "      push ' Exit '",
+    "      add",
+    "      push 0, 0, '_global'",
+    "      getVariable",
+    "      push 'Date'",
+    "      newMethod",
+    "      push 'getTime'",
+    "      callMethod",
+    "      push 'this'",
+    "      getVariable",
+    "      push 't0'",
+    "      getMember",
+    "      subtract",
+    "      add",
+    "      setMember",
+    "     label1000001:",
+    "    end // of function",
+    "    ",
+    "    setMember",
+    nullptr,
+};
+
+// .onKeyDown does nothing; .onKeyUp: F12 (key code 123) toggles collect,
+// and turning it off dumps the records. Then Key.addListener(_tracer_).
+const char* const kKeys[] = {
     "    push '_global'",
     "    getVariable",
     "    push '_tracer_'",
@@ -173,7 +387,6 @@ const char* const prologue_template[] = {
     "    end // of function",
     "    ",
     "    setMember",
-    // .onKeyUp: F12 (key code 123) toggles collect; off dumps the records
     "    push '_global'",
     "    getVariable",
     "    push '_tracer_'",
@@ -215,7 +428,6 @@ const char* const prologue_template[] = {
     "    end // of function",
     "    ",
     "    setMember",
-    // Key.addListener(_global._tracer_)
     "    push '_global'",
     "    getVariable",
     "    push '_tracer_'",
@@ -229,3 +441,36 @@ const char* const prologue_template[] = {
     "    ",
     nullptr,
 };
+
+// The parts joined into one line table, closed by a null pointer.
+std::vector<const char*> Joined(
+    std::initializer_list<const char* const*> parts) {
+  std::vector<const char*> lines;
+  for (const char* const* part : parts) {
+    for (; *part; ++part)
+      lines.push_back(*part);
+  }
+  lines.push_back(nullptr);
+  return lines;
+}
+
+// function2 came with Flash 7.
+constexpr int kFirstFlashWithFunction2 = 7;
+
+}  // namespace
+
+const char* const* prologue_template_for(Clock clock, int flash_version) {
+  static const std::vector<const char*> timer =
+      Joined({kGuard, kCreate, kCollectAndTraces, kDumpTraces, kTimerRecorders,
+              kKeys, kReady});
+  static const std::vector<const char*> date =
+      Joined({kGuard, kCreate, kCollectAndTraces, kClockOrigin, kDumpTraces,
+              kDateRecorders, kKeys, kReady});
+  static const std::vector<const char*> plain_date =
+      Joined({kGuard, kCreate, kCollectAndTraces, kClockOrigin, kDumpTraces,
+              kPlainDateRecorders, kKeys, kReady});
+  if (clock == Clock::kGetTimer)
+    return timer.data();
+  return flash_version >= kFirstFlashWithFunction2 ? date.data()
+                                                   : plain_date.data();
+}

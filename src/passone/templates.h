@@ -3,13 +3,17 @@
 
 // The flasm text that pass one writes. Line tables end with a null pointer.
 
+#include "state/run_state.h"
+
 /// Calls _global._tracer_.startTrace with the name pushed before it.
 extern const char* const entry_template[];
 /// Calls _global._tracer_.endTrace with the name pushed before it.
 extern const char* const exit_template[];
-/// Creates _global._tracer_: F12 toggles collection, and turning it off
-/// sends the records through "FSCommand:save".
-extern const char* const prologue_template[];
+/// Creates _global._tracer_ unless it exists: F12 toggles collection, and
+/// turning it off sends the records through "FSCommand:save". The records'
+/// times come from `clock`; with the wall clock, Flash 7 and later movies
+/// (`flash_version`, -1 when unknown) get the faster function2 form.
+const char* const* prologue_template_for(Clock clock, int flash_version);
 
 /// The tracer's own strings, declared in every rewritten constant pool.
 extern const char* const tracer_constants[];

@@ -32,7 +32,9 @@ const std::set<std::string>* DeclaredNames() {
 // Where pass one could not know the tracer's place, its lines are written
 // here as pass one writes them, less the blank ones.
 void EmitTracer() {
-  for (const char* const* line = prologue_template; *line; ++line) {
+  for (const char* const* line = prologue_template_for(
+           run_state.clock, run_state.layout.flash_version);
+       *line; ++line) {
     std::string_view text = *line;
     if (!take_blank_separated_token(text).empty())
       emit_line(*line);

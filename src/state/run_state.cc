@@ -8,6 +8,7 @@ void clear_run_state() {
   rs.output.reset();
   rs.input.reset();
   rs.output_filter = nullptr;
+  rs.clock = Clock::kGetTimer;
   rs.state = 0;
   rs.constants_done = 0;
   rs.line = std::string_view();

@@ -13,6 +13,10 @@
 #include "scan/line_writer.h"
 #include "scan/token_iterator.h"
 
+/// Where the tracer takes its records' times from: getTimer(), or the wall
+/// clock (new Date()), which players that fake getTimer leave alone.
+enum class Clock { kGetTimer, kDate };
+
 /// A function whose body is open in pass one.
 struct OpenFunction {
   std::string name;
@@ -51,6 +55,7 @@ struct RegisterNames {
 
 /// The one record of the rewriter's state, shared by every state handler.
 struct RunState {
+  Clock clock = Clock::kGetTimer;
   /// Index into state_handlers and state_keywords.
   int state = 0;
   int constants_done = 0;

@@ -11,6 +11,7 @@
 #include "support/branch_spans.h"
 #include "support/files.h"
 #include "support/flasm.h"
+#include "support/golden_files.h"
 
 namespace {
 
@@ -46,13 +47,6 @@ std::vector<std::string> GoldenCases() {
   return names;
 }
 
-std::string CaseArguments(const std::string& case_dir) {
-  std::string arguments = read_file(case_dir + "/arguments");
-  while (!arguments.empty() && arguments.back() == '\n')
-    arguments.pop_back();
-  return arguments;
-}
-
 class AssemblesTest : public testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
@@ -75,9 +69,8 @@ TEST_P(AssemblesTest, GoldenCase) {
   }
   ASSERT_TRUE(untraced.assembled()) << untraced.output;
 
-  std::vector<std::string> arguments = {"movie.flm"};
-  if (std::string options = CaseArguments(case_dir); !options.empty())
-    arguments.insert(arguments.begin(), options);
+  std::vector<std::string> arguments = golden_case_options(case_dir);
+  arguments.push_back("movie.flm");
   RunResult run = run_vimbrel(dir.path(), arguments);
   ASSERT_EQ(run.status, 0) << run.standard_error;
   Assembly traced = assemble_text(dir.path(), "movie.fln",

@@ -19,7 +19,12 @@ const char kBanner[] =
     " Usage:\n"
     "   vimbrel.exe inputfile.flm - the flm file to add trace statements to.\n"
     " Output is in inputfile.fln and a temporary file is generated: "
-    "inputfile.tmp.\n";
+    "inputfile.tmp.\n"
+    " Options, before the file name (-- ends them):\n"
+    "   --clock=getTimer  times records with getTimer() (the default).\n"
+    "   --clock=date      times them with the wall clock, which Ruffle keeps "
+    "true.\n"
+    "   --help            shows this text.\n";
 
 std::string SuccessMessages(const std::string& input, const std::string& final_output) {
   return "Finished first pass at processing " + input + ".\n"
@@ -87,7 +92,7 @@ TEST(CommandLineTest, NoArgumentShowsTheBanner) {
 TEST(CommandLineTest, ArgumentWithoutFlmIsAUsageError) {
   TempDir dir;
   write_file(dir.file("movie.FLM"), "stop\n");
-  for (const char* argument : {"movie.FLM", "--help", "maps.flm/movie"}) {
+  for (const char* argument : {"movie.FLM", "maps.flm/movie"}) {
     RunResult run = run_vimbrel(dir.path(), {argument});
     EXPECT_EQ(run.status, 2) << argument;
     EXPECT_EQ(run.standard_error, kBanner) << argument;
@@ -95,10 +100,52 @@ TEST(CommandLineTest, ArgumentWithoutFlmIsAUsageError) {
   EXPECT_EQ(FilesIn(dir.path()), 1);
 }
 
+TEST(CommandLineTest, HelpGoesToStandardOutput) {
+  TempDir dir;
+  for (const char* help : {"--help", "-h"}) {
+    RunResult run = run_vimbrel(dir.path(), {"--clock=date", help, "a.flm"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.standard_output, kBanner);
+    EXPECT_EQ(run.standard_error, "");
+  }
+  EXPECT_EQ(FilesIn(dir.path()), 0);
+}
+
+TEST(CommandLineTest, UnknownOptionOrClockIsNamed) {
+  TempDir dir;
+  write_file(dir.file("a.flm"), "stop\n");
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"--verbose", "a.flm"}, "Unknown option --verbose.\n"},
+      {{"-x.flm"}, "Unknown option -x.flm.\n"},
+      {{"--clock=gettimer", "a.flm"},
+       "Unknown clock gettimer: the clocks are getTimer and date.\n"},
+      {{"--clock", "", "a.flm"},
+       "Unknown clock : the clocks are getTimer and date.\n"},
+      {{"--clock"}, "Unknown option --clock.\n"},
+      {{"--clock=date"}, ""},
+  };
+  for (const auto& [arguments, message] : cases) {
+    RunResult run = run_vimbrel(dir.path(), arguments);
+    EXPECT_EQ(run.status, 2) << arguments[0];
+    EXPECT_EQ(run.standard_error, message + kBanner) << arguments[0];
+    EXPECT_EQ(run.standard_output, "");
+  }
+  EXPECT_EQ(FilesIn(dir.path()), 1);
+}
+
+TEST(CommandLineTest, DoubleDashEndsTheOptions) {
+  TempDir dir;
+  write_file(dir.file("--x.flm"), "stop\n");
+  RunResult run = run_vimbrel(dir.path(), {"--clock=date", "--", "--x.flm"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.standard_error, SuccessMessages("--x.flm", "--x.fln"));
+  EXPECT_EQ(read_file(dir.file("--x.fln")), "stop\n");
+}
+
 TEST(CommandLineTest, SecondArgumentIsIgnored) {
   TempDir dir;
   write_file(dir.file("a.flm"), "stop\n");
-  RunResult run = run_vimbrel(dir.path(), {"a.flm", "b.flm"});
+  RunResult run = run_vimbrel(dir.path(), {"a.flm", "b.flm", "--bogus"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.standard_error, SuccessMessages("a.flm", "a.fln"));
   EXPECT_FALSE(file_exists(dir.file("b.fln")));

@@ -1,11 +1,14 @@
 // End-to-end cases: each folder under golden/ holds movie.flm and the exact
-// movie.tmp, movie.fln and stderr that vimbrel must produce from it.
+// movie.tmp, movie.fln and stderr that vimbrel must produce from it, and
+// may hold `arguments`: options to run with, one per line.
 //
 // In the expected .tmp and .fln a line may stand for a block, so that long
 // cases stay readable:
 //   @ENTRY name   the entry block for name
 //   @EXIT name    the exit block for name
 //   @PROLOGUE     the tracer prologue (prologue.txt)
+//   @PROLOGUE_DATE, @PROLOGUE_DATE_PLAIN   the prologue with the wall clock
+//                 (prologue_date.txt, prologue_date_plain.txt)
 // In the .fln they expand without the blank lines, which pass two drops.
 
 #include <gtest/gtest.h>
@@ -41,6 +44,10 @@ std::string Expand(const std::string& text, bool intermediate) {
       expanded += exit_block(line.substr(6));
     else if (line == "@PROLOGUE")
       expanded += expected_prologue();
+    else if (line == "@PROLOGUE_DATE")
+      expanded += expected_prologue("prologue_date");
+    else if (line == "@PROLOGUE_DATE_PLAIN")
+      expanded += expected_prologue("prologue_date_plain");
     else if (line.rfind("@", 0) == 0)
       ADD_FAILURE() << "unknown directive " << line;
     else
@@ -68,7 +75,9 @@ TEST_P(GoldenTest, ProducesTheExpectedFiles) {
   std::string input = read_file(case_dir + "/movie.flm");
   write_file(dir.file("movie.flm"), input);
 
-  RunResult run = run_vimbrel(dir.path(), {"movie.flm"});
+  std::vector<std::string> arguments = golden_case_options(case_dir);
+  arguments.push_back("movie.flm");
+  RunResult run = run_vimbrel(dir.path(), arguments);
 
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.standard_error, read_file(case_dir + "/stderr"));

@@ -89,8 +89,12 @@ TEST(PrologueTest, HasTheShapeOfTheTracer) {
       ++blank;
     start = end + 1;
   }
-  EXPECT_EQ(lines, 165);
+  // The tracer's 165 lines behind a guard of five and its label.
+  EXPECT_EQ(lines, 171);
   EXPECT_EQ(blank, 6);
+  EXPECT_EQ(prologue.find("    branchIfTrue vimbrel_tracer_ready\n"), 69u);
+  EXPECT_EQ(prologue.substr(prologue.size() - 25),
+            "   vimbrel_tracer_ready:\n");
   EXPECT_NE(prologue.find("      branchIfTrue label10000000\n"), std::string::npos);
   EXPECT_NE(prologue.find("     label1000001:\n"), std::string::npos);
   EXPECT_NE(prologue.find("     label1000002:\n"), std::string::npos);

@@ -1,7 +1,20 @@
 #include "support/golden_files.h"
 
+#include <sstream>
+
 #include "support/files.h"
 
-std::string expected_prologue() {
-  return read_file(std::string(VIMBREL_GOLDEN_DIR) + "/prologue.txt");
+std::string expected_prologue(const std::string& name) {
+  return read_file(std::string(VIMBREL_GOLDEN_DIR) + "/" + name + ".txt");
+}
+
+std::vector<std::string> golden_case_options(const std::string& case_dir) {
+  std::istringstream lines(read_file(case_dir + "/arguments"));
+  std::vector<std::string> options;
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty())
+      options.push_back(line);
+  }
+  return options;
 }

@@ -101,11 +101,11 @@ std::string Numbered(const std::string& what, std::size_t line) {
 }
 
 std::string CheckIntermediate(const std::string& input, const Lines& lines,
+                              const Lines& prologue,
                               std::set<std::string>& traced,
                               bool& wrote_tracer) {
   static const Lines entry = Table(entry_template);
   static const Lines exit = Table(exit_template);
-  static const Lines prologue = Table(prologue_template);
   Lines kept;
   int prologues = 0;
   std::string name;
@@ -225,19 +225,19 @@ TracerHost FindTracerHost(const Lines& intermediate, bool traced) {
   return host;
 }
 
-Lines PrologueWithTokens() {
-  Lines lines;
-  for (const std::string& line : Table(prologue_template)) {
+Lines WithTokens(const Lines& lines) {
+  Lines kept;
+  for (const std::string& line : lines) {
     if (HoldsToken(line))
-      lines.push_back(line);
+      kept.push_back(line);
   }
-  return lines;
+  return kept;
 }
 
 std::string CheckFinal(const Lines& intermediate, const Lines& final_lines,
+                       const Lines& prologue,
                        const std::set<std::string>& traced,
                        bool pass_one_wrote_tracer) {
-  static const Lines prologue = PrologueWithTokens();
   TracerHost host = FindTracerHost(intermediate, !traced.empty());
   if (pass_one_wrote_tracer && !host.has_pool)
     return "pass one wrote the tracer, but not after the tracer's pool";
@@ -287,13 +287,13 @@ std::string CheckFinal(const Lines& intermediate, const Lines& final_lines,
 // Wherever the tracer came from, a traced movie with a frame line has it
 // once, right after the one merged pool.
 std::string CheckOneTracer(const Lines& intermediate, const Lines& final_lines,
+                           const Lines& prologue,
                            const std::set<std::string>& traced) {
   bool has_frame = false;
   for (const std::string& line : intermediate)
     has_frame = has_frame || IsFrameLine(line);
   if (traced.empty() || !has_frame)
     return "";
-  static const Lines prologue = PrologueWithTokens();
   int pools_before_tracer = 0;
   for (std::size_t i = 0; i + 1 < final_lines.size(); ++i) {
     if (StartsWith(final_lines[i], "    constants ") &&
@@ -309,7 +309,10 @@ std::string CheckOneTracer(const Lines& intermediate, const Lines& final_lines,
 
 std::string check_rewrite_properties(const std::string& input,
                                      const std::string& intermediate,
-                                     const std::string& final_output) {
+                                     const std::string& final_output,
+                                     const char* const* prologue_template) {
+  Lines prologue = Table(prologue_template);
+  Lines final_prologue = WithTokens(prologue);
   if (!intermediate.empty() && intermediate.back() != '\n')
     return "intermediate file does not end with a newline";
   if (!final_output.empty() && final_output.back() != '\n')
@@ -317,15 +320,16 @@ std::string check_rewrite_properties(const std::string& input,
   Lines intermediate_lines = SplitLines(intermediate);
   std::set<std::string> traced;
   bool pass_one_wrote_tracer = false;
-  std::string broken = CheckIntermediate(input, intermediate_lines, traced,
-                                         pass_one_wrote_tracer);
+  std::string broken = CheckIntermediate(input, intermediate_lines, prologue,
+                                         traced, pass_one_wrote_tracer);
   if (!broken.empty())
     return "intermediate: " + broken;
   Lines final_lines = SplitLines(without_islands(final_output));
-  broken = CheckFinal(intermediate_lines, final_lines, traced,
+  broken = CheckFinal(intermediate_lines, final_lines, final_prologue, traced,
                       pass_one_wrote_tracer);
   if (broken.empty())
-    broken = CheckOneTracer(intermediate_lines, final_lines, traced);
+    broken = CheckOneTracer(intermediate_lines, final_lines, final_prologue,
+                            traced);
   if (!broken.empty())
     return "final: " + broken;
   return "";

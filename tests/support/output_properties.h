@@ -21,9 +21,11 @@
 ///   with a frame line has exactly one pool followed by the tracer.
 /// The final file is compared with its islands taken out.
 /// Returns an empty string when all hold, else what broke.
+/// `prologue_template` is the tracer's code that the run wrote.
 std::string check_rewrite_properties(const std::string& input,
                                      const std::string& intermediate,
-                                     const std::string& final_output);
+                                     const std::string& final_output,
+                                     const char* const* prologue_template);
 
 /// Every branch of the final file reaches its label within `reach` bytes,
 /// but for those at `doubtful_lines` and those whose span holds no traced

@@ -18,7 +18,12 @@ BANNER = (b"Vimbrel.exe - Program for adding trace functionality to FLMs.\n"
           b" Usage:\n"
           b"   vimbrel.exe inputfile.flm - the flm file to add trace statements to.\n"
           b" Output is in inputfile.fln and a temporary file is generated: "
-          b"inputfile.tmp.\n")
+          b"inputfile.tmp.\n"
+          b" Options, before the file name (-- ends them):\n"
+          b"   --clock=getTimer  times records with getTimer() (the default).\n"
+          b"   --clock=date      times them with the wall clock, which Ruffle keeps "
+          b"true.\n"
+          b"   --help            shows this text.\n")
 MOVIE = b"frame 0\n  constants 'a'\n  function f ()\n  end // of function\nend\n"
 
 failures = []
@@ -34,23 +39,26 @@ def check(what, condition, detail=""):
         print("FAILED: %s %s" % (what, detail))
 
 
-# The blocks as the end-to-end cases write them: @ENTRY, @EXIT, @PROLOGUE.
+# The blocks as the end-to-end cases write them: @ENTRY, @EXIT, @PROLOGUE...
 def block(name, method):
     return ("      push '%s'\n\n\tpush 1, '_global'\n\tgetVariable\n"
             "\tpush '_tracer_'\n\tgetMember\n\tpush '%s'\n\tcallMethod\n\tpop\n"
             % (name, method)).encode("latin-1")
 
 
+PROLOGUES = {b"@PROLOGUE": "prologue.txt", b"@PROLOGUE_DATE": "prologue_date.txt",
+             b"@PROLOGUE_DATE_PLAIN": "prologue_date_plain.txt"}
+
+
 def expand(text, intermediate):
-    prologue = open(os.path.join(GOLDEN, "prologue.txt"), "rb").read()
     out = b""
     for line in text.split(b"\n")[:-1] if text.endswith(b"\n") else text.split(b"\n"):
         if line.startswith(b"@ENTRY "):
             out += block(line[7:].decode("latin-1"), "startTrace")
         elif line.startswith(b"@EXIT "):
             out += block(line[6:].decode("latin-1"), "endTrace")
-        elif line == b"@PROLOGUE":
-            out += prologue
+        elif line in PROLOGUES:
+            out += open(os.path.join(GOLDEN, PROLOGUES[line]), "rb").read()
         else:
             out += line + b"\n"
     if intermediate:
@@ -100,7 +108,10 @@ def golden_cases(exe):
             continue
         with tempfile.TemporaryDirectory() as work:
             shutil.copy(os.path.join(folder, "movie.flm"), work)
-            run = wine(exe, ["movie.flm"], work)
+            options = []
+            if os.path.exists(os.path.join(folder, "arguments")):
+                options = open(os.path.join(folder, "arguments")).read().split("\n")
+            run = wine(exe, [option for option in options if option] + ["movie.flm"], work)
             expected = lambda name: open(os.path.join(folder, name), "rb").read()
             got = lambda name: open(os.path.join(work, name), "rb").read()
             check("golden %s status" % case, run.returncode == 0, str(run.returncode))
@@ -148,6 +159,9 @@ def path_cases(exe):
         run = wine(exe, ["maps.flm\\movie"], work)
         check("path .flm only in a folder name: banner", run.stderr == BANNER, repr(run.stderr))
         check("path .flm only in a folder name: status 2", run.returncode == 2)
+        run = wine(exe, ["--help"], work)
+        check("--help: the banner on standard output", run.stdout == BANNER and
+              run.returncode == 0, repr(run.stdout))
 
 
 def name_cases(exe):

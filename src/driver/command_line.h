@@ -1,0 +1,23 @@
+#ifndef VIMBREL_DRIVER_COMMAND_LINE_H_
+#define VIMBREL_DRIVER_COMMAND_LINE_H_
+
+#include <string>
+#include <vector>
+
+#include "state/run_state.h"
+
+/// What the command line asks for.
+struct CommandLine {
+  /// The input name; empty when none was given.
+  std::string input;
+  Clock clock = Clock::kGetTimer;
+  bool help = false;
+  /// Why the command line cannot be run, as a message; empty when it can.
+  std::string problem;
+};
+
+/// Reads `arguments` (the program name first): options before the input
+/// name, "--" ending them; words after the input name are ignored.
+CommandLine parse_command_line(const std::vector<std::string>& arguments);
+
+#endif  // VIMBREL_DRIVER_COMMAND_LINE_H_
