@@ -1,0 +1,347 @@
+#!/usr/bin/env node
+// What the tracer costs, and how true its times are, in Ruffle in headless
+// Chromium: builds a 30 fps movie with flasm, untraced and traced with each
+// clock, and plays each. The movie asks the page for the true time through
+// ExternalInterface. Needs flasm (FLASM or the PATH), vimbrel (built in
+// this repository, or VIMBREL) and Chromium.
+//
+// usage: node bench/tracer-runtime.js      (from viewer/, or npm run bench)
+
+import { mkdtemp, rm } from 'node:fs/promises';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { chromium } from 'playwright-core';
+import { serve } from '../serve.js';
+import { buildMovie } from '../test/support/build-movie.js';
+
+const CALLS = 100000;
+const REPEATS = 7;
+const PER_FRAME = [10, 100, 1000];
+const FPS_SECONDS = 3;
+const ACCURACY_SECONDS = 2;
+const BUSY_MS = 5;
+
+const VARIANTS = [
+  { label: 'untraced', clock: null },
+  { label: 'getTimer', clock: 'getTimer' },
+  { label: 'date', clock: 'date' },
+  // No version in its text: vimbrel writes the form every version runs.
+  { label: 'date, plain', clock: 'date', sayVersion: false },
+];
+
+// flash.external.ExternalInterface.call(name), its result left on the stack.
+const ask = (name) => `
+      push '${name}', 1, 'flash'
+      getVariable
+      push 'external'
+      getMember
+      push 'ExternalInterface'
+      getMember
+      push 'call'
+      callMethod`;
+const tell = (name) => `${ask(name)}
+      pop`;
+const callback = (name) => `
+    push '${name}'
+    getVariable
+    push NULL, '${name}', 3, 'flash'
+    getVariable
+    push 'external'
+    getMember
+    push 'ExternalInterface'
+    getMember
+    push 'addCallback'
+    callMethod
+    pop`;
+const setRoot = (member, value) => `
+      push '_root'
+      getVariable
+      push '${member}', ${value}
+      setMember`;
+
+// leaf() is the traced call measured. Each frame calls runCalls(perFrame);
+// while `accuracy` is set it also runs measure(): probe() between two marks
+// of true time, ten times, then busy(), which calls leaf() until BUSY_MS
+// have passed by the true clock: a function that writes records while it
+// runs.
+const FRAME = `
+    function leaf ()
+    end // of function leaf
+
+    function probe ()
+    end // of function probe
+
+    function runCalls ('n')
+      push 'i', 0
+      varEquals
+     calls_loop:
+      push 'i'
+      getVariable
+      push 'n'
+      getVariable
+      lessThan
+      not
+      branchIfTrue calls_done
+      push 0.0, 'leaf'
+      callFunction
+      pop
+      push 'i', 'i'
+      getVariable
+      increment
+      setVariable
+      branch calls_loop
+     calls_done:
+    end // of function runCalls
+
+    function busy ('ms')${tell('vimbrelMark')}
+      push 's'${ask('vimbrelNow')}
+      varEquals
+     busy_loop:
+      push 0.0, 'leaf'
+      callFunction
+      pop${ask('vimbrelNow')}
+      push 's'
+      getVariable
+      subtract
+      push 'ms'
+      getVariable
+      lessThan
+      branchIfTrue busy_loop${tell('vimbrelMark')}
+    end // of function busy
+
+    function measure ()
+      push 'j', 0
+      varEquals
+     measure_loop:
+      push 'j'
+      getVariable
+      push 10
+      lessThan
+      not
+      branchIfTrue measure_done${tell('vimbrelMark')}
+      push 0.0, 'probe'
+      callFunction
+      pop${tell('vimbrelMark')}
+      push 10, 1, 'runCalls'
+      callFunction
+      pop
+      push 'j', 'j'
+      getVariable
+      increment
+      setVariable
+      branch measure_loop
+     measure_done:
+      push ${BUSY_MS}, 1, 'busy'
+      callFunction
+      pop
+    end // of function measure
+
+    function setPerFrame ('n')${setRoot('perFrame', "'n'\n      getVariable")}
+    end // of function setPerFrame
+
+    function setAccuracy ('on')${setRoot('accuracy', "'on'\n      getVariable")}
+    end // of function setAccuracy
+
+    function clearTraces ()
+      push '_global'
+      getVariable
+      push '_tracer_'
+      getMember
+      push 'traces', 0.0, 'Array'
+      new
+      setMember
+    end // of function clearTraces
+${callback('runCalls')}${callback('setPerFrame')}${callback('setAccuracy')}${callback('clearTraces')}${setRoot('perFrame', 0)}${setRoot('accuracy', 'FALSE')}
+    push '_root'
+    getVariable
+    push 'onEnterFrame'
+    function  ()${tell('vimbrelTick')}
+      push '_root'
+      getVariable
+      push 'perFrame'
+      getMember
+      push 1, 'runCalls'
+      callFunction
+      pop
+      push '_root'
+      getVariable
+      push 'accuracy'
+      getMember
+      not
+      branchIfTrue frame_done
+      push 0.0, 'measure'
+      callFunction
+      pop
+     frame_done:
+    end // of function
+    setMember
+    stop
+`;
+
+const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
+const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
+
+async function pressF12(page) {
+  await page.keyboard.down('F12');
+  await page.keyboard.up('F12');
+}
+
+// Milliseconds that runCalls(n) takes, timed by the page around the call.
+function timeCalls(page, n) {
+  return page.evaluate((count) => {
+    const start = performance.now();
+    window.vimbrelPlayer.runCalls(count);
+    return performance.now() - start;
+  }, n);
+}
+
+async function framesPerSecond(page, perFrame) {
+  await page.evaluate((n) => window.vimbrelPlayer.setPerFrame(n), perFrame);
+  await sleep(700);
+  const from = await page.evaluate(() => window.vimbrelBench.ticks.length);
+  await sleep(FPS_SECONDS * 1000);
+  const ticks = await page.evaluate((first) => window.vimbrelBench.ticks.slice(first), from);
+  await page.evaluate(() => window.vimbrelPlayer.clearTraces());
+  if (ticks.length < 2) return 0;
+  return (ticks.length - 1) / ((ticks.at(-1) - ticks[0]) / 1000);
+}
+
+// Pairs probe() and busy() records with the marks of true time around them.
+function accuracy(dump, marks) {
+  const records = dump.split(',').map((text) => {
+    const [, name, kind, time] = /^(.*) (Enter|Exit) (-?\d+)$/.exec(text);
+    return { name, kind, time: Number(time) };
+  });
+  let stepBack = 0;
+  for (let i = 1; i < records.length; i++) stepBack = Math.max(stepBack, records[i - 1].time - records[i].time);
+  const probes = [];
+  const busy = [];
+  let mark = 0;
+  for (let i = 0; i < records.length; i++) {
+    const record = records[i];
+    if (record.name === 'probe' && record.kind === 'Enter') {
+      probes.push({ stamp: record.time, truth: (marks[mark] + marks[mark + 1]) / 2 });
+      mark += 2;
+    } else if (record.name === 'busy' && record.kind === 'Enter') {
+      const exit = records.slice(i).find((r) => r.name === 'busy' && r.kind === 'Exit');
+      busy.push({ reported: exit.time - record.time, truth: marks[mark + 1] - marks[mark] });
+      mark += 2;
+    }
+  }
+  const offset = median(probes.map((p) => p.stamp - p.truth));
+  const within = probes.filter((p) => Math.abs(p.stamp - offset - p.truth) <= 1).length;
+  const durationError = busy.reduce((sum, b) => sum + Math.abs(b.reported - b.truth), 0) / busy.length;
+  return { within: within / probes.length, durationError, stepBack, probes: probes.length, busy: busy.length };
+}
+
+async function measure(browser, server, movieUrl, traced) {
+  const page = await browser.newPage();
+  try {
+    const base = `http://127.0.0.1:${server.address().port}`;
+    await page.goto(`${base}/bench/page.html?movie=${movieUrl}`);
+    await page.waitForFunction(() => window.vimbrelBench.state !== 'loading' &&
+                                     window.vimbrelBench.ticks.length > 10, null, { timeout: 30000 });
+    const player = page.locator('ruffle-player');
+    await player.click();
+    await player.focus();
+
+    const result = {};
+    for (let i = 0; i < 2; i++) await timeCalls(page, CALLS / 5);
+    const off = [];
+    for (let i = 0; i < REPEATS; i++) off.push(await timeCalls(page, CALLS));
+    result.off = off;
+
+    // Collecting from here on. The timed runs come last: Ruffle may delay
+    // the frames after them by the time it fakes for their getTimer calls.
+    if (traced) await pressF12(page);
+    await sleep(200);
+    result.fps = [];
+    for (const perFrame of PER_FRAME) result.fps.push(await framesPerSecond(page, perFrame));
+
+    if (traced) {
+      await page.evaluate(() => {
+        window.vimbrelPlayer.setPerFrame(100);
+        window.vimbrelPlayer.clearTraces();
+        window.vimbrelBench.marks.length = 0;
+        window.vimbrelPlayer.setAccuracy(true);
+      });
+      await sleep(ACCURACY_SECONDS * 1000);
+      await page.evaluate(() => window.vimbrelPlayer.setAccuracy(false));
+      await sleep(300);
+      await pressF12(page);
+      await page.waitForFunction(() => window.vimbrelBench.saves.length > 0, null, { timeout: 60000 });
+      const [dump, marks] = await page.evaluate(() => [window.vimbrelBench.saves[0], window.vimbrelBench.marks]);
+      result.accuracy = accuracy(dump, marks);
+      await page.evaluate(() => window.vimbrelPlayer.setPerFrame(0));
+      await pressF12(page);
+      await sleep(200);
+    }
+
+    const on = [];
+    for (let i = 0; i < REPEATS; i++) {
+      on.push(await timeCalls(page, CALLS));
+      await page.evaluate(() => window.vimbrelPlayer.clearTraces());
+    }
+    result.on = on;
+    // Untraced, both are the same work.
+    if (!traced) result.on = result.off = [...off, ...on];
+    return result;
+  } finally {
+    await page.close();
+  }
+}
+
+function table(rows, results) {
+  const labels = VARIANTS.map((v) => v.label);
+  const width = Math.max(...rows.map(([title]) => title.length));
+  const lines = [[''.padEnd(width), ...labels.map((l) => l.padStart(12))].join('  ')];
+  for (const [title, cell] of rows) {
+    lines.push([title.padEnd(width), ...results.map((r) => cell(r).padStart(12))].join('  '));
+  }
+  return lines.join('\n');
+}
+
+const folder = await mkdtemp(join(tmpdir(), 'vimbrel-bench-'));
+// The movies are served as they are built.
+const movies = {};
+const server = await serve(0, '127.0.0.1', movies);
+const browser = await chromium.launch({
+  executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
+  headless: true,
+  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+         '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+});
+try {
+  const results = [];
+  for (const [index, variant] of VARIANTS.entries()) {
+    const name = `movie${index}`;
+    const path = await buildMovie({ folder, name, frames: [FRAME], version: 8, frameRate: 30,
+                                    clock: variant.clock, sayVersion: variant.sayVersion ?? true });
+    movies[`/bench/${name}.swf`] = path;
+    process.stderr.write(`playing ${variant.label}...\n`);
+    results.push(await measure(browser, server, `/bench/${name}.swf`, variant.clock !== null));
+  }
+  for (const result of results) {
+    result.on = median(result.on);
+    result.off = median(result.off);
+  }
+  const [untraced] = results;
+  const perCall = (r, total) => `${(((total - untraced.off) / CALLS) * 1000).toFixed(2)}`;
+  const rows = [
+    ...PER_FRAME.map((n, i) => [`fps while collecting, ${n} calls a frame`,
+                                (r) => `${r.fps[i].toFixed(1)} (${Math.round((100 * r.fps[i]) / untraced.fps[i])}%)`]),
+    ['stamps within 1 ms of true time', (r) => r.accuracy ? `${(100 * r.accuracy.within).toFixed(1)}%` : '-'],
+    [`mean error of a ${BUSY_MS} ms duration, ms`, (r) => r.accuracy ? r.accuracy.durationError.toFixed(2) : '-'],
+    ['largest step back, ms', (r) => r.accuracy ? String(r.accuracy.stepBack) : '-'],
+    [`${CALLS} calls collecting, ms`, (r) => r.on.toFixed(0)],
+    [`${CALLS} calls not collecting, ms`, (r) => r.off.toFixed(0)],
+    ['cost per record, us', (r) => (r === untraced ? '-' : `${(perCall(r, r.on) / 2).toFixed(2)}`)],
+    ['cost per call not collecting, us', (r) => (r === untraced ? '-' : perCall(r, r.off))],
+  ];
+  process.stdout.write(`Tracer in Ruffle, headless Chromium: a 30 fps movie (frames per second\n` +
+                       `against the untraced movie)\n\n${table(rows, results)}\n`);
+} finally {
+  await browser.close();
+  server.close();
+  await rm(folder, { recursive: true, force: true });
+}

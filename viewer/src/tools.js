@@ -1,0 +1,100 @@
+// Finds and runs the two programs that turn a movie into a traced one:
+// flasm, which disassembles and assembles it, and vimbrel.
+
+import { spawn } from 'node:child_process';
+import { constants } from 'node:fs';
+import { access } from 'node:fs/promises';
+import { delimiter, isAbsolute, join, resolve } from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+const WINDOWS = process.platform === 'win32';
+const REPOSITORY = fileURLToPath(new URL('../../', import.meta.url));
+
+/** A step of making a traced movie that did not work: which, and why. */
+export class StepError extends Error {
+  constructor(step, message, output = '') {
+    super(message);
+    this.step = step;
+    this.output = output;
+  }
+}
+
+async function isProgram(path) {
+  try {
+    await access(path, WINDOWS ? constants.F_OK : constants.X_OK);
+    return true;
+  } catch {
+    return false;
+  }
+}
+
+// `name` in the folders of PATH, with the endings Windows runs.
+async function onPath(name) {
+  const endings = WINDOWS ? ['', ...(process.env.PATHEXT ?? '.EXE').split(';')] : [''];
+  for (const folder of (process.env.PATH ?? '').split(delimiter)) {
+    if (!folder) continue;
+    for (const ending of endings) {
+      const candidate = join(folder, name + ending.toLowerCase());
+      if (await isProgram(candidate)) return candidate;
+    }
+  }
+  return null;
+}
+
+async function given(path, how) {
+  const absolute = isAbsolute(path) ? path : resolve(path);
+  if (await isProgram(absolute)) return absolute;
+  throw new StepError('finding the tools', `${how} names ${path}, which is not a program.`);
+}
+
+export const FLASM_MISSING =
+  'flasm was not found. Give its path with --flasm PATH or the FLASM environment ' +
+  'variable, or put it on your PATH (flasm.exe on Windows). Debian does not package ' +
+  'flasm: get flasm 1.62, and keep its flasm.ini beside it with "literalconstants = 1", ' +
+  'so that it writes strings rather than constant numbers.';
+
+export const VIMBREL_MISSING =
+  'vimbrel was not found. Give its path with --vimbrel PATH or the VIMBREL environment ' +
+  'variable, build it in this repository (scripts/example builds build/vimbrel), or put ' +
+  'it on your PATH.';
+
+/** flasm: the option, then FLASM, then the PATH. */
+export async function findFlasm(option) {
+  if (option) return given(option, '--flasm');
+  if (process.env.FLASM) return given(process.env.FLASM, 'FLASM');
+  const found = await onPath('flasm');
+  if (found) return found;
+  throw new StepError('finding the tools', FLASM_MISSING);
+}
+
+/** vimbrel: the option, then VIMBREL, then this repository's build, then the PATH. */
+export async function findVimbrel(option) {
+  if (option) return given(option, '--vimbrel');
+  if (process.env.VIMBREL) return given(process.env.VIMBREL, 'VIMBREL');
+  const built = join(REPOSITORY, 'build', WINDOWS ? 'vimbrel.exe' : 'vimbrel');
+  if (await isProgram(built)) return built;
+  const found = await onPath('vimbrel');
+  if (found) return found;
+  throw new StepError('finding the tools', VIMBREL_MISSING);
+}
+
+/**
+ * Runs `program` with `args` in `cwd`, no shell between, so that any name
+ * is passed as it is. Resolves to its status and both outputs as buffers.
+ */
+export function runProgram(program, args, cwd) {
+  return new Promise((done, fail) => {
+    const child = spawn(program, args, { cwd, windowsHide: true });
+    const stdout = [];
+    const stderr = [];
+    child.stdout.on('data', (chunk) => stdout.push(chunk));
+    child.stderr.on('data', (chunk) => stderr.push(chunk));
+    child.on('error', fail);
+    child.on('close', (status, signal) => done({
+      status: status ?? 128,
+      signal,
+      stdout: Buffer.concat(stdout),
+      stderr: Buffer.concat(stderr),
+    }));
+  });
+}
