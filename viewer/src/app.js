@@ -1,10 +1,11 @@
-// The page: loads a movie into Ruffle, catches the tracer's "save" command
-// and shows each dump.
+// The page: loads a movie into Ruffle, traced by the server first when it
+// has no tracer, catches the tracer's "save" command and shows each dump.
 
 import { parseDump, repeatedPrefix, buildCallTree, functionStats, toChromeTrace } from './trace.js';
 import { drawCalls } from './chart.js';
 
 const status = document.querySelector('#status');
+const problem = document.querySelector('#problem');
 const playerBox = document.querySelector('#player');
 const toggle = document.querySelector('#toggle');
 const dumps = [];
@@ -12,6 +13,19 @@ let player = null;
 
 function say(text) {
   status.textContent = text;
+  problem.hidden = true;
+}
+
+// A step of loading that failed: what, why, and what its tool said.
+function sayProblem(title, message, output = '') {
+  status.textContent = '';
+  problem.querySelector('.problem-title').textContent = title;
+  problem.querySelector('.problem-message').textContent = message.charAt(0).toUpperCase() + message.slice(1);
+  const said = problem.querySelector('.problem-output');
+  said.textContent = output;
+  said.hidden = !output;
+  problem.hidden = false;
+  document.body.dataset.movie = 'failed';
 }
 
 function download(filename, type, content) {
@@ -114,11 +128,54 @@ function showDump(text) {
   say(`Dump ${number} received: ${fresh.length} new records.`);
 }
 
-async function loadMovie(url, label) {
+// The movie as it is played: sent to the server, which traces it when it
+// has no tracer. Resolves to a URL of it, or to null when that failed.
+async function tracedMovie(bytes, label) {
+  say(`Tracing ${label}: the server looks for a tracer and, without one, adds it ` +
+      '(flasm -d, vimbrel --clock=date, flasm -a)...');
+  let response;
+  try {
+    response = await fetch('trace?clock=date', {
+      method: 'POST', body: bytes, headers: { 'Content-Type': 'application/x-shockwave-flash' },
+    });
+  } catch (error) {
+    sayProblem(`Could not trace ${label}`, `The viewer's server does not answer: ${error.message}`);
+    return null;
+  }
+  if (!response.ok) {
+    const failed = await response.json().catch(() => ({ step: 'tracing', message: response.statusText }));
+    sayProblem(`Could not trace ${label}: ${failed.step} failed`, failed.message, failed.output);
+    return null;
+  }
+  const how = response.headers.get('X-Vimbrel-Traced');
+  const blob = await response.blob();
+  return { url: URL.createObjectURL(blob), traced: how === 'now' };
+}
+
+async function movieBytes(source, label) {
+  if (source instanceof Blob) return source.arrayBuffer();
+  say(`Fetching ${label}...`);
+  try {
+    const response = await fetch(source);
+    if (!response.ok) throw new Error(`${response.status} ${response.statusText}`);
+    return await response.arrayBuffer();
+  } catch (error) {
+    sayProblem(`Could not fetch ${label}`, error.message);
+    return null;
+  }
+}
+
+async function loadMovie(source, label) {
   if (!window.RufflePlayer) {
     say('The Ruffle player is missing: run "npm install" in viewer/.');
     return;
   }
+  document.body.dataset.movie = 'loading';
+  const bytes = await movieBytes(source, label);
+  if (!bytes) return;
+  const movie = await tracedMovie(bytes, label);
+  if (!movie) return;
+  const url = movie.url;
   if (player) player.remove();
   player = window.RufflePlayer.newest().createPlayer();
   playerBox.replaceChildren(player);
@@ -137,9 +194,11 @@ async function loadMovie(url, label) {
     });
     toggle.disabled = false;
     document.body.dataset.movie = 'loaded';
-    say(`${label} is playing. Click it, then press F12 to start collecting.`);
+    document.body.dataset.traced = movie.traced ? 'now' : 'already';
+    say(`${label} is playing${movie.traced ? ', traced by the server' : ''}. ` +
+        'Click it, then press F12 to start collecting.');
   } catch (error) {
-    say(`Could not load ${label}: ${error.message ?? error}`);
+    sayProblem(`Could not play ${label}`, String(error.message ?? error));
   }
 }
 
@@ -154,7 +213,7 @@ toggle.addEventListener('click', () => {
 
 document.querySelector('#file').addEventListener('change', (event) => {
   const [file] = event.target.files;
-  if (file) loadMovie(URL.createObjectURL(file), file.name);
+  if (file) loadMovie(file, file.name);
 });
 
 const drop = document.querySelector('#drop');
@@ -167,7 +226,7 @@ drop.addEventListener('drop', (event) => {
   event.preventDefault();
   drop.classList.remove('over');
   const [file] = event.dataTransfer.files;
-  if (file) loadMovie(URL.createObjectURL(file), file.name);
+  if (file) loadMovie(file, file.name);
 });
 
 const requested = new URLSearchParams(location.search).get('movie');

@@ -1,15 +1,19 @@
-// vimbrel-capture in Debian's Chromium: a trace without a person, and what
-// it says when there is none to be had.
+// vimbrel-capture in Debian's Chromium: a trace without a person, of a
+// traced movie or of one it traces itself, and what it says when there is
+// none to be had.
 
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
-import { mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { copyFileSync, mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
+import { minimalSwf } from '../support/minimal-swf.js';
+
 const CAPTURE = fileURLToPath(new URL('../../bin/vimbrel-capture', import.meta.url));
+const VIMBREL = process.env.VIMBREL ?? fileURLToPath(new URL('../../../build/vimbrel', import.meta.url));
 const fixture = (name) => fileURLToPath(new URL(`../fixtures/${name}`, import.meta.url));
 const DEMO_FUNCTIONS = ['_root.onEnterFrame', 'foo', 'bar', 'obj.m', 'Cls', 'Cls.m',
                         'Cls.getV', 'baz', 'anon0'];
@@ -72,17 +76,74 @@ test('captures the traced demo: records that pair up, and a table that agrees', 
   });
 });
 
-test('a movie without a tracer: no save, and why', () => {
-  withFolder((out) => {
-    const run = capture([fixture('demo.swf'), '--seconds', '1', '--out', out]);
-    assert.equal(run.status, 3);
-    assert.match(run.stderr, /no trace arrived: .*demo\.swf sent no FSCommand "save"/);
-    assert.match(run.stderr, /not rewritten by vimbrel, or it has no tracer \(a Flash 4 or 5 movie, or one without a frame line/);
-    assert.equal(run.stdout, '');
+const NO_FLASM = process.env.FLASM ? false
+  : 'FLASM is not set: this test traces with flasm 1.62 (.ci/run uses ../shared/tools/flasm/flasm)';
+
+test('an untraced movie is traced as a copy, kept when asked, and captured',
+     { skip: NO_FLASM }, () => {
+  withFolder((folder) => {
+    const movie = join(folder, 'demo.swf');
+    copyFileSync(fixture('demo.swf'), movie);
+    const before = readFileSync(movie);
+    const out = join(folder, 'out');
+    const kept = join(folder, 'kept');
+    const run = capture([movie, '--seconds', '2', '--out', out, '--keep', kept]);
+    assert.equal(run.status, 0, run.stderr);
+    assert.match(run.stderr, /^traced a copy of .*demo\.swf in \d+\.\d\d s \(flasm -d, vimbrel --clock=date, flasm -a\)$/m);
+    const totals = pairUp(readFileSync(join(out, 'dump.txt'), 'utf8'));
+    for (const name of DEMO_FUNCTIONS) assert.ok(totals.has(name), `${name} in the dump`);
+    assert.deepEqual(readFileSync(movie), before, 'the movie is not written to');
+
+    // The kept files: the traced movie, and the texts vimbrel reads and writes.
+    assert.deepEqual(readdirSync(kept).sort(), ['demo.flm', 'demo.fln', 'demo.swf', 'demo.tmp']);
+    const byHand = join(folder, 'by-hand');
+    mkdirSync(byHand);
+    copyFileSync(movie, join(byHand, 'demo.swf'));
+    const flm = spawnSync(process.env.FLASM, ['-d', 'demo.swf'], { cwd: byHand });
+    writeFileSync(join(byHand, 'demo.flm'), flm.stdout);
+    const traced = spawnSync(VIMBREL, ['--clock=date', 'demo.flm'], { cwd: byHand, encoding: 'utf8' });
+    assert.equal(traced.status, 0, traced.stderr);
+    assert.deepEqual(readFileSync(join(kept, 'demo.flm')), readFileSync(join(byHand, 'demo.flm')));
+    assert.deepEqual(readFileSync(join(kept, 'demo.fln')), readFileSync(join(byHand, 'demo.fln')));
+    assert.deepEqual(readFileSync(join(kept, 'demo.tmp')), readFileSync(join(byHand, 'demo.tmp')));
+    assert.ok(readFileSync(join(kept, 'demo.swf')).includes('_tracer_\0'));
   });
 });
 
-test('errors: a missing movie, a file that is no SWF, one Ruffle cannot load, no Chromium', () => {
+test('a movie that cannot be traced: which step, and why', () => {
+  withFolder((folder) => {
+    const flash5 = join(folder, 'old.swf');
+    writeFileSync(flash5, minimalSwf({ version: 5 }));
+    let run = capture([flash5, '--seconds', '1']);
+    assert.equal(run.status, 1);
+    assert.equal(run.stderr, `vimbrel-capture: ${flash5} has no tracer, and tracing a copy failed while ` +
+      `reading the movie: ${flash5} is a Flash 5 movie: the tracer needs Flash 6 or later, which have _global.\n`);
+
+    const lzma = join(folder, 'lzma.swf');
+    writeFileSync(lzma, Buffer.concat([Buffer.from('ZWS\x0a', 'latin1'), Buffer.alloc(40, 7)]));
+    run = capture([lzma]);
+    assert.equal(run.status, 1);
+    assert.match(run.stderr, /lzma\.swf is compressed with LZMA \(ZWS\), which flasm cannot read/);
+
+    // flasm nowhere: not given, not in FLASM, not on the PATH.
+    const movie = join(folder, 'movie.swf');
+    writeFileSync(movie, minimalSwf({ version: 8 }));
+    run = capture([movie], { FLASM: '', PATH: join(folder, 'nowhere') });
+    assert.equal(run.status, 1);
+    assert.match(run.stderr, /failed while finding the tools: flasm was not found\. Give its path with --flasm PATH/);
+    assert.match(run.stderr, /Debian does not package flasm/);
+    assert.match(run.stderr, /flasm\.ini beside it with "literalconstants = 1"/);
+
+    // A flasm that refuses the movie: its own words are shown.
+    const refusing = join(folder, 'refusing flasm');
+    writeFileSync(refusing, '#!/bin/sh\necho "Input file doesn\'t appear to be an SWF file.."\nexit 1\n', { mode: 0o755 });
+    run = capture([movie, '--flasm', refusing]);
+    assert.equal(run.status, 1);
+    assert.match(run.stderr, /failed while disassembling with flasm: flasm cannot disassemble .*movie\.swf\n  Input file doesn't appear to be an SWF file\.\.\n$/);
+  });
+});
+
+test('errors: a missing movie, a file that is no SWF, one flasm cannot read, no Chromium', () => {
   withFolder((folder) => {
     let run = capture([join(folder, 'nothere.swf')]);
     assert.equal(run.status, 1);
@@ -94,13 +155,17 @@ test('errors: a missing movie, a file that is no SWF, one Ruffle cannot load, no
     assert.equal(run.status, 1);
     assert.equal(run.stderr, `vimbrel-capture: ${text} is not a SWF movie\n`);
 
-    // A compressed movie whose data does not inflate.
+    // A compressed movie whose data does not inflate: flasm says so.
     const broken = join(folder, 'broken.swf');
     writeFileSync(broken, Buffer.concat([Buffer.from('CWS\x08\x40\x00\x00\x00', 'latin1'),
                                          Buffer.from('not zlib at all')]));
-    run = capture([broken, '--seconds', '1']);
-    assert.equal(run.status, 1);
-    assert.match(run.stderr, /^vimbrel-capture: Ruffle could not load .*broken\.swf: Invalid SWF/);
+    if (!NO_FLASM) {
+      run = capture([broken, '--seconds', '1']);
+      assert.equal(run.status, 1);
+      assert.equal(run.stderr, `vimbrel-capture: ${broken} has no tracer, and tracing a copy failed while ` +
+        `disassembling with flasm: flasm cannot disassemble ${broken}\n` +
+        '  Error -3 decompressing SWF: incorrect header check\n');
+    }
 
     run = capture([fixture('demo-traced.swf')], { CHROMIUM: join(folder, 'no-chromium') });
     assert.equal(run.status, 1);
@@ -111,8 +176,11 @@ test('errors: a missing movie, a file that is no SWF, one Ruffle cannot load, no
 test('--help shows the usage; a bad option is refused', () => {
   let run = capture(['--help']);
   assert.equal(run.status, 0);
-  assert.match(run.stdout, /^usage: vimbrel-capture MOVIE\.swf \[--seconds N\] \[--out DIR\]/);
+  assert.match(run.stdout, /^usage: vimbrel-capture MOVIE\.swf \[--seconds N\] \[--out DIR\] \[--keep DIR\]/);
   run = capture([fixture('demo-traced.swf'), '--seconds', 'soon']);
   assert.equal(run.status, 2);
   assert.match(run.stderr, /--seconds takes a number of seconds/);
+  run = capture([fixture('demo.swf'), '--clock=sundial']);
+  assert.equal(run.status, 2);
+  assert.match(run.stderr, /unknown clock sundial: the clocks are date and getTimer/);
 });

@@ -3,23 +3,27 @@
 
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { mkdtemp, mkdir, readFile, rm } from 'node:fs/promises';
+import { mkdtemp, mkdir, readFile, rm, writeFile } from 'node:fs/promises';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
 import { serve } from '../../serve.js';
+import { minimalSwf } from '../support/minimal-swf.js';
 
 const OUTPUT = fileURLToPath(new URL('../output/', import.meta.url));
 const EXPECTED = ['_root.onEnterFrame', 'foo', 'bar', 'obj.m', 'Cls', 'Cls.m', 'Cls.getV', 'baz', 'anon0'];
+const NO_FLASM = process.env.FLASM ? false
+  : 'FLASM is not set: the server traces with flasm 1.62 (.ci/run uses ../shared/tools/flasm/flasm)';
 
 let server;
 let context;
 let profile;
 
 before(async () => {
-  server = await serve(0, '127.0.0.1');
   profile = await mkdtemp(join(tmpdir(), 'vimbrel-viewer-'));
+  await writeFile(join(profile, 'old.swf'), minimalSwf({ version: 5 }));
+  server = await serve(0, '127.0.0.1', { '/generated/old.swf': join(profile, 'old.swf') });
   await mkdir(OUTPUT, { recursive: true });
   context = await chromium.launchPersistentContext(profile, {
     executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
@@ -94,4 +98,44 @@ test('records the demo movie with F12 and shows its calls', async () => {
   assert.ok(secondRaw.length > 0);
   assert.equal(await second.getAttribute('data-balanced'), 'true');
   assert.deepEqual(problems, []);
+});
+
+test('traces an untraced movie that is opened, then records it', { skip: NO_FLASM }, async () => {
+  const page = await context.newPage();
+  const problems = [];
+  page.on('pageerror', (error) => problems.push(error.message));
+  await page.goto(`http://127.0.0.1:${server.address().port}/index.html`);
+  await page.setInputFiles('#file', fileURLToPath(new URL('../fixtures/demo.swf', import.meta.url)));
+  await page.waitForSelector('body[data-movie="loaded"]', { timeout: 30000 });
+  assert.equal(await page.getAttribute('body', 'data-traced'), 'now');
+  assert.match(await page.textContent('#status'), /^demo\.swf is playing, traced by the server\./);
+  await page.waitForTimeout(500);
+
+  const player = page.locator('ruffle-player');
+  await player.click();
+  await player.focus();
+  await page.keyboard.down('F12');
+  await page.keyboard.up('F12');
+  await page.waitForTimeout(1000);
+  await page.keyboard.down('F12');
+  await page.keyboard.up('F12');
+  const dump = page.locator('article.dump[data-dump="1"]');
+  await dump.waitFor({ timeout: 15000 });
+  const functions = await dump.locator('.stats tbody td:first-child').allTextContents();
+  for (const name of EXPECTED) assert.ok(functions.includes(name), `${name} in ${functions}`);
+  assert.ok(await dump.locator('.chart rect').count() >= EXPECTED.length);
+  await page.screenshot({ path: join(OUTPUT, 'viewer-untraced-demo.png'), fullPage: true });
+  assert.deepEqual(problems, []);
+});
+
+test('says which step failed when a movie cannot be traced', async () => {
+  const page = await context.newPage();
+  await page.goto(`http://127.0.0.1:${server.address().port}/index.html?movie=/generated/old.swf`);
+  await page.waitForSelector('body[data-movie="failed"]', { timeout: 30000 });
+  assert.equal(await page.textContent('#problem .problem-title'),
+               'Could not trace /generated/old.swf: reading the movie failed');
+  assert.match(await page.textContent('#problem .problem-message'),
+               /is a Flash 5 movie: the tracer needs Flash 6 or later/);
+  assert.equal(await page.locator('#problem').isVisible(), true);
+  assert.equal(await page.locator('ruffle-player').count(), 0);
 });
