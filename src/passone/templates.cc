@@ -146,9 +146,9 @@ const char* const kDumpTraces[] = {
     nullptr,
 };
 
-// .startTrace(func) and .endTrace(func): append "func Enter t" and
-// "func Exit t" while collecting, t from getTimer().
-const char* const kTimerRecorders[] = {
+// .startTrace(func) and .endTrace(func): while collecting, append
+// "func Enter t" and "func Exit t", t pushed by a stamp in between.
+const char* const kStartTraceHead[] = {
     "    push '_global'",
     "    getVariable",
     "    push '_tracer_'",
@@ -175,13 +175,18 @@ const char* const kTimerRecorders[] = {
     "      getVariable",
     "      push ' Enter '",
     "      add",
-    "      getTimer",
+    nullptr,
+};
+const char* const kStartTraceTail[] = {
     "      add",
     "      setMember",
     "     label10000000:",
     "    end // of function",
     "    ",
     "    setMember",
+    nullptr,
+};
+const char* const kEndTraceHead[] = {
     "    push '_global'",
     "    getVariable",
     "    push '_tracer_'",
@@ -208,13 +213,38 @@ const char* const kTimerRecorders[] = {
     "      getVariable",
     "      push ' Exit '",
     "      add",
-    "      getTimer",
+    nullptr,
+};
+const char* const kEndTraceTail[] = {
     "      add",
     "      setMember",
     "     label1000001:",
     "    end // of function",
     "    ",
     "    setMember",
+    nullptr,
+};
+
+// t = getTimer()
+const char* const kTimerStamp[] = {
+    "      getTimer",
+    nullptr,
+};
+
+// t = new _global.Date().getTime() - this.t0, in a function any version
+// runs.
+const char* const kDateStamp[] = {
+    "      push 0, 0, '_global'",
+    "      getVariable",
+    "      push 'Date'",
+    "      newMethod",
+    "      push 'getTime'",
+    "      callMethod",
+    "      push 'this'",
+    "      getVariable",
+    "      push 't0'",
+    "      getMember",
+    "      subtract",
     nullptr,
 };
 
@@ -273,97 +303,6 @@ const char* const kDateRecorders[] = {
     "      push 'getTime'",
     "      callMethod",
     "      push r:this, 't0'",
-    "      getMember",
-    "      subtract",
-    "      add",
-    "      setMember",
-    "     label1000001:",
-    "    end // of function",
-    "    ",
-    "    setMember",
-    nullptr,
-};
-
-// The wall clock with plain functions, which every version runs.
-const char* const kPlainDateRecorders[] = {
-    "    push '_global'",
-    "    getVariable",
-    "    push '_tracer_'",
-    "    getMember",
-    "    push 'startTrace'",
-    "    function  ('func')",
-    "      push 'this'",
-    "      getVariable",
-    "      push 'collect'",
-    "      getMember",
-    "      not",
-    "      branchIfTrue label10000000",
-    "      push 'this'",
-    "      getVariable",
-    "      push 'traces'",
-    "      getMember",
-    "      push 'this'",
-    "      getVariable",
-    "      push 'traces'",
-    "      getMember",
-    "      push 'length'",
-    "      getMember",
-    "      push 'func'",
-    "      getVariable",
-    "      push ' Enter '",
-    "      add",
-    "      push 0, 0, '_global'",
-    "      getVariable",
-    "      push 'Date'",
-    "      newMethod",
-    "      push 'getTime'",
-    "      callMethod",
-    "      push 'this'",
-    "      getVariable",
-    "      push 't0'",
-    "      getMember",
-    "      subtract",
-    "      add",
-    "      setMember",
-    "     label10000000:",
-    "    end // of function",
-    "    ",
-    "    setMember",
-    "    push '_global'",
-    "    getVariable",
-    "    push '_tracer_'",
-    "    getMember",
-    "    push 'endTrace'",
-    "    function  ('func')",
-    "      push 'this'",
-    "      getVariable",
-    "      push 'collect'",
-    "      getMember",
-    "      not",
-    "      branchIfTrue label1000001",
-    "      push 'this'",
-    "      getVariable",
-    "      push 'traces'",
-    "      getMember",
-    "      push 'this'",
-    "      getVariable",
-    "      push 'traces'",
-    "      getMember",
-    "      push 'length'",
-    "      getMember",
-    "      push 'func'",
-    "      getVariable",
-    "      push ' Exit '",
-    "      add",
-    "      push 0, 0, '_global'",
-    "      getVariable",
-    "      push 'Date'",
-    "      newMethod",
-    "      push 'getTime'",
-    "      callMethod",
-    "      push 'this'",
-    "      getVariable",
-    "      push 't0'",
     "      getMember",
     "      subtract",
     "      add",
@@ -461,14 +400,16 @@ constexpr int kFirstFlashWithFunction2 = 7;
 
 const char* const* prologue_template_for(Clock clock, int flash_version) {
   static const std::vector<const char*> timer =
-      Joined({kGuard, kCreate, kCollectAndTraces, kDumpTraces, kTimerRecorders,
-              kKeys, kReady});
+      Joined({kGuard, kCreate, kCollectAndTraces, kDumpTraces, kStartTraceHead,
+              kTimerStamp, kStartTraceTail, kEndTraceHead, kTimerStamp,
+              kEndTraceTail, kKeys, kReady});
   static const std::vector<const char*> date =
       Joined({kGuard, kCreate, kCollectAndTraces, kClockOrigin, kDumpTraces,
               kDateRecorders, kKeys, kReady});
   static const std::vector<const char*> plain_date =
       Joined({kGuard, kCreate, kCollectAndTraces, kClockOrigin, kDumpTraces,
-              kPlainDateRecorders, kKeys, kReady});
+              kStartTraceHead, kDateStamp, kStartTraceTail, kEndTraceHead,
+              kDateStamp, kEndTraceTail, kKeys, kReady});
   if (clock == Clock::kGetTimer)
     return timer.data();
   return flash_version >= kFirstFlashWithFunction2 ? date.data()

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <map>
 
 #include "support/binary_runner.h"
@@ -14,8 +12,6 @@
 #include "support/golden_files.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // Hand-made cases that are no flasm text even before tracing, and what
 // flasm says to each.
@@ -35,16 +31,6 @@ std::string AsMovie(const std::string& text) {
   if (text.rfind("movie", 0) == 0)
     return text;
   return "movie 'movie.swf'\n" + text + "end\n";
-}
-
-std::vector<std::string> GoldenCases() {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(VIMBREL_GOLDEN_DIR)) {
-    if (entry.is_directory())
-      names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 class AssemblesTest : public testing::TestWithParam<std::string> {
@@ -86,7 +72,7 @@ TEST_P(AssemblesTest, GoldenCase) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Golden, AssemblesTest,
-                         testing::ValuesIn(GoldenCases()),
+                         testing::ValuesIn(golden_case_names()),
                          [](const testing::TestParamInfo<std::string>& info) {
                            return info.param;
                          });

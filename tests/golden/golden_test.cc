@@ -13,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sstream>
 
 #include "support/binary_runner.h"
@@ -21,8 +20,6 @@
 #include "support/golden_files.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 std::string WithoutBlankLines(const std::string& text) {
   std::istringstream lines(text);
@@ -57,16 +54,6 @@ std::string Expand(const std::string& text, bool intermediate) {
   return intermediate ? expanded : WithoutBlankLines(expanded);
 }
 
-std::vector<std::string> CaseNames() {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(VIMBREL_GOLDEN_DIR)) {
-    if (entry.is_directory())
-      names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 class GoldenTest : public testing::TestWithParam<std::string> {};
 
 TEST_P(GoldenTest, ProducesTheExpectedFiles) {
@@ -89,7 +76,7 @@ TEST_P(GoldenTest, ProducesTheExpectedFiles) {
   EXPECT_EQ(read_file(dir.file("movie.flm")), input);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, GoldenTest, testing::ValuesIn(CaseNames()),
+INSTANTIATE_TEST_SUITE_P(Cases, GoldenTest, testing::ValuesIn(golden_case_names()),
                          [](const testing::TestParamInfo<std::string>& info) {
                            std::string name = info.param;
                            for (char& c : name)

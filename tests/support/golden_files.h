@@ -10,6 +10,9 @@
 /// plain functions).
 std::string expected_prologue(const std::string& name = "prologue");
 
+/// The folder names of the golden cases, sorted.
+std::vector<std::string> golden_case_names();
+
 /// The options a golden case runs with, from its `arguments` file, one per
 /// line; none when it has no such file.
 std::vector<std::string> golden_case_options(const std::string& case_dir);

@@ -13,6 +13,7 @@ import { join } from 'node:path';
 import { chromium } from 'playwright-core';
 import { serve } from '../serve.js';
 import { buildMovie } from '../test/support/build-movie.js';
+import { callPage, offerToPage, tellPage } from '../test/support/external-interface.js';
 
 const CALLS = 100000;
 const REPEATS = 7;
@@ -29,30 +30,10 @@ const VARIANTS = [
   { label: 'date, plain', clock: 'date', sayVersion: false },
 ];
 
-// flash.external.ExternalInterface.call(name), its result left on the stack.
-const ask = (name) => `
-      push '${name}', 1, 'flash'
-      getVariable
-      push 'external'
-      getMember
-      push 'ExternalInterface'
-      getMember
-      push 'call'
-      callMethod`;
-const tell = (name) => `${ask(name)}
-      pop`;
-const callback = (name) => `
+// The movie's function `name`, offered to the page under that name.
+const offer = (name) => `
     push '${name}'
-    getVariable
-    push NULL, '${name}', 3, 'flash'
-    getVariable
-    push 'external'
-    getMember
-    push 'ExternalInterface'
-    getMember
-    push 'addCallback'
-    callMethod
-    pop`;
+    getVariable${offerToPage(name)}`;
 const setRoot = (member, value) => `
       push '_root'
       getVariable
@@ -93,20 +74,20 @@ const FRAME = `
      calls_done:
     end // of function runCalls
 
-    function busy ('ms')${tell('vimbrelMark')}
-      push 's'${ask('vimbrelNow')}
+    function busy ('ms')${tellPage('vimbrelMark')}
+      push 's'${callPage('vimbrelNow')}
       varEquals
      busy_loop:
       push 0.0, 'leaf'
       callFunction
-      pop${ask('vimbrelNow')}
+      pop${callPage('vimbrelNow')}
       push 's'
       getVariable
       subtract
       push 'ms'
       getVariable
       lessThan
-      branchIfTrue busy_loop${tell('vimbrelMark')}
+      branchIfTrue busy_loop${tellPage('vimbrelMark')}
     end // of function busy
 
     function measure ()
@@ -118,10 +99,10 @@ const FRAME = `
       push 10
       lessThan
       not
-      branchIfTrue measure_done${tell('vimbrelMark')}
+      branchIfTrue measure_done${tellPage('vimbrelMark')}
       push 0.0, 'probe'
       callFunction
-      pop${tell('vimbrelMark')}
+      pop${tellPage('vimbrelMark')}
       push 10, 1, 'runCalls'
       callFunction
       pop
@@ -151,11 +132,11 @@ const FRAME = `
       new
       setMember
     end // of function clearTraces
-${callback('runCalls')}${callback('setPerFrame')}${callback('setAccuracy')}${callback('clearTraces')}${setRoot('perFrame', 0)}${setRoot('accuracy', 'FALSE')}
+${offer('runCalls')}${offer('setPerFrame')}${offer('setAccuracy')}${offer('clearTraces')}${setRoot('perFrame', 0)}${setRoot('accuracy', 'FALSE')}
     push '_root'
     getVariable
     push 'onEnterFrame'
-    function  ()${tell('vimbrelTick')}
+    function  ()${tellPage('vimbrelTick')}
       push '_root'
       getVariable
       push 'perFrame'
@@ -190,18 +171,18 @@ async function pressF12(page) {
 function timeCalls(page, n) {
   return page.evaluate((count) => {
     const start = performance.now();
-    window.vimbrelPlayer.runCalls(count);
+    document.querySelector('ruffle-player').runCalls(count);
     return performance.now() - start;
   }, n);
 }
 
 async function framesPerSecond(page, perFrame) {
-  await page.evaluate((n) => window.vimbrelPlayer.setPerFrame(n), perFrame);
+  await page.evaluate((n) => document.querySelector('ruffle-player').setPerFrame(n), perFrame);
   await sleep(700);
-  const from = await page.evaluate(() => window.vimbrelBench.ticks.length);
+  const from = await page.evaluate(() => window.vimbrelCapture.ticks.length);
   await sleep(FPS_SECONDS * 1000);
-  const ticks = await page.evaluate((first) => window.vimbrelBench.ticks.slice(first), from);
-  await page.evaluate(() => window.vimbrelPlayer.clearTraces());
+  const ticks = await page.evaluate((first) => window.vimbrelCapture.ticks.slice(first), from);
+  await page.evaluate(() => document.querySelector('ruffle-player').clearTraces());
   if (ticks.length < 2) return 0;
   return (ticks.length - 1) / ((ticks.at(-1) - ticks[0]) / 1000);
 }
@@ -238,9 +219,9 @@ async function measure(browser, server, movieUrl, traced) {
   const page = await browser.newPage();
   try {
     const base = `http://127.0.0.1:${server.address().port}`;
-    await page.goto(`${base}/bench/page.html?movie=${movieUrl}`);
-    await page.waitForFunction(() => window.vimbrelBench.state !== 'loading' &&
-                                     window.vimbrelBench.ticks.length > 10, null, { timeout: 30000 });
+    await page.goto(`${base}/capture.html?movie=${movieUrl}`);
+    await page.waitForFunction(() => window.vimbrelCapture.state !== 'loading' &&
+                                     window.vimbrelCapture.ticks.length > 10, null, { timeout: 30000 });
     const player = page.locator('ruffle-player');
     await player.click();
     await player.focus();
@@ -261,19 +242,19 @@ async function measure(browser, server, movieUrl, traced) {
 
     if (traced) {
       await page.evaluate(() => {
-        window.vimbrelPlayer.setPerFrame(100);
-        window.vimbrelPlayer.clearTraces();
-        window.vimbrelBench.marks.length = 0;
-        window.vimbrelPlayer.setAccuracy(true);
+        document.querySelector('ruffle-player').setPerFrame(100);
+        document.querySelector('ruffle-player').clearTraces();
+        window.vimbrelCapture.marks.length = 0;
+        document.querySelector('ruffle-player').setAccuracy(true);
       });
       await sleep(ACCURACY_SECONDS * 1000);
-      await page.evaluate(() => window.vimbrelPlayer.setAccuracy(false));
+      await page.evaluate(() => document.querySelector('ruffle-player').setAccuracy(false));
       await sleep(300);
       await pressF12(page);
-      await page.waitForFunction(() => window.vimbrelBench.saves.length > 0, null, { timeout: 60000 });
-      const [dump, marks] = await page.evaluate(() => [window.vimbrelBench.saves[0], window.vimbrelBench.marks]);
+      await page.waitForFunction(() => window.vimbrelCapture.dumps.length > 0, null, { timeout: 60000 });
+      const [dump, marks] = await page.evaluate(() => [window.vimbrelCapture.dumps[0], window.vimbrelCapture.marks]);
       result.accuracy = accuracy(dump, marks);
-      await page.evaluate(() => window.vimbrelPlayer.setPerFrame(0));
+      await page.evaluate(() => document.querySelector('ruffle-player').setPerFrame(0));
       await pressF12(page);
       await sleep(200);
     }
@@ -281,7 +262,7 @@ async function measure(browser, server, movieUrl, traced) {
     const on = [];
     for (let i = 0; i < REPEATS; i++) {
       on.push(await timeCalls(page, CALLS));
-      await page.evaluate(() => window.vimbrelPlayer.clearTraces());
+      await page.evaluate(() => document.querySelector('ruffle-player').clearTraces());
     }
     result.on = on;
     // Untraced, both are the same work.

@@ -1,8 +1,13 @@
-// The page that vimbrel-capture drives: plays the movie named by ?movie=
-// and keeps every "save" the movie sends, exactly as sent.
+// The page that vimbrel-capture, the browser tests and the benchmark drive:
+// plays the movie named by ?movie= and keeps every "save" the movie sends,
+// exactly as sent.
 
-const capture = { state: 'loading', error: null, dumps: [] };
+const capture = { state: 'loading', error: null, dumps: [], ticks: [], marks: [] };
 window.vimbrelCapture = capture;
+// For movies that ask for the true time through ExternalInterface.
+window.vimbrelNow = () => performance.now();
+window.vimbrelTick = () => { capture.ticks.push(performance.now()); };
+window.vimbrelMark = () => { capture.marks.push(performance.now()); };
 
 async function play(url) {
   if (!window.RufflePlayer) throw new Error('the Ruffle player is missing: run "npm ci" in viewer/');

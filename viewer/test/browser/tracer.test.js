@@ -10,6 +10,7 @@ import { join } from 'node:path';
 import { chromium } from 'playwright-core';
 import { serve } from '../../serve.js';
 import { buildMovie } from '../support/build-movie.js';
+import { offerToPage } from '../support/external-interface.js';
 
 const NO_FLASM = process.env.FLASM ? false
   : 'FLASM is not set: these tests assemble movies with flasm 1.62 (.ci/run uses ../shared/tools/flasm/flasm)';
@@ -39,16 +40,7 @@ const LOOP = [`
       push 'collected'
       getMember
       return
-    end // of function
-    push NULL, 'collected', 3, 'flash'
-    getVariable
-    push 'external'
-    getMember
-    push 'ExternalInterface'
-    getMember
-    push 'addCallback'
-    callMethod
-    pop
+    end // of function${offerToPage('collected')}
 `, `
     push '_global'
     getVariable

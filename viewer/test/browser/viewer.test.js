@@ -41,6 +41,22 @@ after(async () => {
   if (profile) await rm(profile, { recursive: true, force: true });
 });
 
+// Gives the movie the keyboard, releases F12, lets it play a second,
+// releases F12 again: the first dump's view, once it is shown.
+async function recordOnce(page) {
+  const player = page.locator('ruffle-player');
+  await player.click();
+  await player.focus();
+  await page.keyboard.down('F12');
+  await page.keyboard.up('F12');
+  await page.waitForTimeout(1000);
+  await page.keyboard.down('F12');
+  await page.keyboard.up('F12');
+  const dump = page.locator('article.dump[data-dump="1"]');
+  await dump.waitFor({ timeout: 15000 });
+  return dump;
+}
+
 test('records the demo movie with F12 and shows its calls', async () => {
   const page = await context.newPage();
   const problems = [];
@@ -50,17 +66,7 @@ test('records the demo movie with F12 and shows its calls', async () => {
   await page.waitForSelector('body[data-movie="loaded"]', { timeout: 30000 });
   await page.waitForTimeout(500);
 
-  const player = page.locator('ruffle-player');
-  await player.click();
-  await player.focus();
-  await page.keyboard.down('F12');
-  await page.keyboard.up('F12');
-  await page.waitForTimeout(1000);
-  await page.keyboard.down('F12');
-  await page.keyboard.up('F12');
-
-  const dump = page.locator('article.dump[data-dump="1"]');
-  await dump.waitFor({ timeout: 15000 });
+  const dump = await recordOnce(page);
   const functions = await dump.locator('.stats tbody td:first-child').allTextContents();
   for (const name of EXPECTED) assert.ok(functions.includes(name), `${name} in ${functions}`);
   assert.equal(await dump.getAttribute('data-balanced'), 'true');
@@ -111,16 +117,7 @@ test('traces an untraced movie that is opened, then records it', { skip: NO_FLAS
   assert.match(await page.textContent('#status'), /^demo\.swf is playing, traced by the server\./);
   await page.waitForTimeout(500);
 
-  const player = page.locator('ruffle-player');
-  await player.click();
-  await player.focus();
-  await page.keyboard.down('F12');
-  await page.keyboard.up('F12');
-  await page.waitForTimeout(1000);
-  await page.keyboard.down('F12');
-  await page.keyboard.up('F12');
-  const dump = page.locator('article.dump[data-dump="1"]');
-  await dump.waitFor({ timeout: 15000 });
+  const dump = await recordOnce(page);
   const functions = await dump.locator('.stats tbody td:first-child').allTextContents();
   for (const name of EXPECTED) assert.ok(functions.includes(name), `${name} in ${functions}`);
   assert.ok(await dump.locator('.chart rect').count() >= EXPECTED.length);
