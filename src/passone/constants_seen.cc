@@ -24,7 +24,7 @@ void collect_pool_names(std::string_view constants_line) {
 
 int constants_seen() {
   // Only the main timeline's first frame is sure to run before any traced
-  // function; a pool before it is left alone, one after it is dropped.
+  // function. Other pools are pass two's to keep or leave out.
   if (!run_state.constants_done && at_main_timeline_pool()) {
     run_state.constants_done = 1;
     collect_pool_names(run_state.line);
