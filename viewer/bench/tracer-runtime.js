@@ -297,33 +297,42 @@ try {
   const results = [];
   for (const [index, variant] of VARIANTS.entries()) {
     const name = `movie${index}`;
-    const path = await buildMovie({ folder, name, frames: [FRAME], version: 8, frameRate: 30,
-                                    clock: variant.clock, sayVersion: variant.sayVersion ?? true });
+    let path;
+    try {
+      path = await buildMovie({ folder, name, frames: [FRAME], version: 8, frameRate: 30,
+                                clock: variant.clock, sayVersion: variant.sayVersion ?? true });
+    } catch (error) {
+      process.stderr.write(`tracer-runtime: cannot build the movie: ${error.message}\n`);
+      process.exitCode = 1;
+      break;
+    }
     movies[`/bench/${name}.swf`] = path;
     process.stderr.write(`playing ${variant.label}...\n`);
     results.push(await measure(browser, server, `/bench/${name}.swf`, variant.clock !== null));
   }
   // The quickest of the runs: what the code costs with the least of the
   // machine's other work in it.
-  for (const result of results) {
-    result.on = Math.min(...result.on);
-    result.off = Math.min(...result.off);
+  if (results.length === VARIANTS.length) {
+    for (const result of results) {
+      result.on = Math.min(...result.on);
+      result.off = Math.min(...result.off);
+    }
+    const [untraced] = results;
+    const perCall = (r, total) => `${(((total - untraced.off) / CALLS) * 1000).toFixed(2)}`;
+    const rows = [
+      ...PER_FRAME.map((n, i) => [`fps while collecting, ${n} calls a frame`,
+                                  (r) => `${r.fps[i].toFixed(1)} (${Math.round((100 * r.fps[i]) / untraced.fps[i])}%)`]),
+      ['stamps within 1 ms of true time', (r) => r.accuracy ? `${(100 * r.accuracy.within).toFixed(1)}%` : '-'],
+      [`mean error of a ${BUSY_MS} ms duration, ms`, (r) => r.accuracy ? r.accuracy.durationError.toFixed(2) : '-'],
+      ['largest step back, ms', (r) => r.accuracy ? String(r.accuracy.stepBack) : '-'],
+      [`${CALLS} calls collecting, ms (quickest of ${REPEATS})`, (r) => r.on.toFixed(0)],
+      [`${CALLS} calls not collecting, ms`, (r) => r.off.toFixed(0)],
+      ['cost per record, us', (r) => (r === untraced ? '-' : `${(perCall(r, r.on) / 2).toFixed(2)}`)],
+      ['cost per call not collecting, us', (r) => (r === untraced ? '-' : perCall(r, r.off))],
+    ];
+    process.stdout.write(`Tracer in Ruffle, headless Chromium: a 30 fps movie (frames per second\n` +
+                         `against the untraced movie)\n\n${table(rows, results)}\n`);
   }
-  const [untraced] = results;
-  const perCall = (r, total) => `${(((total - untraced.off) / CALLS) * 1000).toFixed(2)}`;
-  const rows = [
-    ...PER_FRAME.map((n, i) => [`fps while collecting, ${n} calls a frame`,
-                                (r) => `${r.fps[i].toFixed(1)} (${Math.round((100 * r.fps[i]) / untraced.fps[i])}%)`]),
-    ['stamps within 1 ms of true time', (r) => r.accuracy ? `${(100 * r.accuracy.within).toFixed(1)}%` : '-'],
-    [`mean error of a ${BUSY_MS} ms duration, ms`, (r) => r.accuracy ? r.accuracy.durationError.toFixed(2) : '-'],
-    ['largest step back, ms', (r) => r.accuracy ? String(r.accuracy.stepBack) : '-'],
-    [`${CALLS} calls collecting, ms (quickest of ${REPEATS})`, (r) => r.on.toFixed(0)],
-    [`${CALLS} calls not collecting, ms`, (r) => r.off.toFixed(0)],
-    ['cost per record, us', (r) => (r === untraced ? '-' : `${(perCall(r, r.on) / 2).toFixed(2)}`)],
-    ['cost per call not collecting, us', (r) => (r === untraced ? '-' : perCall(r, r.off))],
-  ];
-  process.stdout.write(`Tracer in Ruffle, headless Chromium: a 30 fps movie (frames per second\n` +
-                       `against the untraced movie)\n\n${table(rows, results)}\n`);
 } finally {
   await browser.close();
   server.close();

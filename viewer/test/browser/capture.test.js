@@ -11,6 +11,7 @@ import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
 import { minimalSwf } from '../support/minimal-swf.js';
+import { NO_FLASM } from '../support/flasm.js';
 
 const CAPTURE = fileURLToPath(new URL('../../bin/vimbrel-capture', import.meta.url));
 const VIMBREL = process.env.VIMBREL ?? fileURLToPath(new URL('../../../build/vimbrel', import.meta.url));
@@ -75,9 +76,6 @@ test('captures the traced demo: records that pair up, and a table that agrees', 
     assert.equal(traceEvents.length, dump.split(',').length);
   });
 });
-
-const NO_FLASM = process.env.FLASM ? false
-  : 'FLASM is not set: this test traces with flasm 1.62 (.ci/run uses ../shared/tools/flasm/flasm)';
 
 test('an untraced movie is traced as a copy, kept when asked, and captured',
      { skip: NO_FLASM }, () => {

@@ -11,9 +11,7 @@ import { chromium } from 'playwright-core';
 import { serve } from '../../serve.js';
 import { buildMovie } from '../support/build-movie.js';
 import { offerToPage } from '../support/external-interface.js';
-
-const NO_FLASM = process.env.FLASM ? false
-  : 'FLASM is not set: these tests assemble movies with flasm 1.62 (.ci/run uses ../shared/tools/flasm/flasm)';
+import { NO_FLASM } from '../support/flasm.js';
 
 // Frame 0 defines step() and a callback that tells the page _global.collected;
 // frame 1 counts in _global.collected the calls of step() made while the

@@ -10,12 +10,10 @@ import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
 import { serve } from '../../serve.js';
 import { minimalSwf } from '../support/minimal-swf.js';
+import { NO_FLASM } from '../support/flasm.js';
 
 const OUTPUT = fileURLToPath(new URL('../output/', import.meta.url));
 const EXPECTED = ['_root.onEnterFrame', 'foo', 'bar', 'obj.m', 'Cls', 'Cls.m', 'Cls.getV', 'baz', 'anon0'];
-const NO_FLASM = process.env.FLASM ? false
-  : 'FLASM is not set: the server traces with flasm 1.62 (.ci/run uses ../shared/tools/flasm/flasm)';
-
 let server;
 let context;
 let profile;

@@ -7,11 +7,9 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { hasTracer, traceMovie } from '../../src/trace-movie.js';
+import { NO_FLASM } from '../support/flasm.js';
 
 const fixture = (name) => fileURLToPath(new URL(`../fixtures/${name}`, import.meta.url));
-const NO_FLASM = process.env.FLASM ? false
-  : 'FLASM is not set: this test traces with flasm 1.62 (.ci/run uses ../shared/tools/flasm/flasm)';
-
 test('tells traced movies from untraced ones, compressed or not', () => {
   assert.equal(hasTracer(readFileSync(fixture('demo-traced.swf'))), true);
   assert.equal(hasTracer(readFileSync(fixture('demo.swf'))), false);
