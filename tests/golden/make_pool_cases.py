@@ -16,17 +16,10 @@ The tracer's names take 107 bytes:
 
 usage: make_pool_cases.py   (rewrites the cases beside it)"""
 
-import os
+from make_branch_cases import TRACER_CONSTANTS, write_case
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-TRACER_CONSTANTS = ["_global", "this", "Array", "FSCommand:save", "length", "func",
-                    "_traces_", "_dumpTraces_", "_startTrace_", "_endTrace_",
-                    " Enter ", " Exit "]
 MOST_NAMES = 10000
 MOST_BYTES = 65530
-FINISHED = ("Finished first pass at processing movie.flm.\n"
-            "Finished second pass. Saved new flasm to movie.fln.\n"
-            "Shutting down...\n")
 
 
 def pool_bytes(names):
@@ -45,16 +38,6 @@ def merged_pool(names):
 def constants_line(names):
     # As flasm writes it: two spaces after the last name.
     return "    constants " + ", ".join("'%s'" % n for n in names) + "  "
-
-
-def write_case(name, flm, tmp, fln):
-    folder = os.path.join(HERE, name)
-    os.makedirs(folder, exist_ok=True)
-    for file_name, lines in (("movie.flm", flm), ("movie.tmp", tmp), ("movie.fln", fln)):
-        with open(os.path.join(folder, file_name), "w") as out:
-            out.write("\n".join(lines) + "\n")
-    with open(os.path.join(folder, "stderr"), "w") as out:
-        out.write(FINISHED)
 
 
 def class_methods_case():
@@ -100,7 +83,7 @@ def class_methods_case():
     end = ["    stop", "  end // of frame 0", "end"]
     fln = tmp + tail + [merged_pool(own), "@PROLOGUE"] + end
     tmp = tmp + tail + [constants_line(frame_pool), "@PROLOGUE"] + end
-    write_case("pool_too_long_for_class_methods", flm, tmp, fln)
+    write_case("pool_too_long_for_class_methods", flm, tmp, fln, "")
     return pool_bytes(own | set(traced)), len(own | set(traced))
 
 
@@ -133,7 +116,8 @@ def many_functions_case():
         tmp += body
         fln += body
     tail = ["    stop", "  end // of frame 0", "end"]
-    write_case("pool_with_more_names_than_flasm_takes", flm + tail, tmp + tail, fln + tail)
+    write_case("pool_with_more_names_than_flasm_takes", flm + tail, tmp + tail,
+               fln + tail, "")
     return pool_bytes(everything), len(everything)
 
 
@@ -151,7 +135,7 @@ def full_first_pool_case():
     flm = [movie, "", "  frame 0", line] + body + ["    stop", "  end // of frame 0", "end"]
     tmp = [movie, "  frame 0", line, "@PROLOGUE", body[0], "@ENTRY go", "@EXIT go",
            body[1], "    stop", "  end // of frame 0", "end"]
-    write_case("pool_full_before_the_tracer", flm, tmp, tmp)
+    write_case("pool_full_before_the_tracer", flm, tmp, tmp, "")
     return pool_bytes(own | {"go"}), len(own | {"go"})
 
 
