@@ -248,9 +248,9 @@ const char* const kDateStamp[] = {
     nullptr,
 };
 
-// The same with t = new _global.Date().getTime() - t0, as function2 with
-// this, _global and func in registers: Flash 7 and later.
-const char* const kDateRecorders[] = {
+// The same recorders as function2, with this, _global and func in
+// registers: Flash 7 and later. They end as the plain ones do.
+const char* const kDateStartTraceHead[] = {
     "    push '_global'",
     "    getVariable",
     "    push '_tracer_'",
@@ -268,19 +268,9 @@ const char* const kDateRecorders[] = {
     "      getMember",
     "      push r:func, ' Enter '",
     "      add",
-    "      push 0, 0, r:_global, 'Date'",
-    "      newMethod",
-    "      push 'getTime'",
-    "      callMethod",
-    "      push r:this, 't0'",
-    "      getMember",
-    "      subtract",
-    "      add",
-    "      setMember",
-    "     label10000000:",
-    "    end // of function",
-    "    ",
-    "    setMember",
+    nullptr,
+};
+const char* const kDateEndTraceHead[] = {
     "    push '_global'",
     "    getVariable",
     "    push '_tracer_'",
@@ -298,6 +288,9 @@ const char* const kDateRecorders[] = {
     "      getMember",
     "      push r:func, ' Exit '",
     "      add",
+    nullptr,
+};
+const char* const kDateStampFromRegisters[] = {
     "      push 0, 0, r:_global, 'Date'",
     "      newMethod",
     "      push 'getTime'",
@@ -305,12 +298,6 @@ const char* const kDateRecorders[] = {
     "      push r:this, 't0'",
     "      getMember",
     "      subtract",
-    "      add",
-    "      setMember",
-    "     label1000001:",
-    "    end // of function",
-    "    ",
-    "    setMember",
     nullptr,
 };
 
@@ -405,7 +392,9 @@ const char* const* prologue_template_for(Clock clock, int flash_version) {
               kEndTraceTail, kKeys, kReady});
   static const std::vector<const char*> date =
       Joined({kGuard, kCreate, kCollectAndTraces, kClockOrigin, kDumpTraces,
-              kDateRecorders, kKeys, kReady});
+              kDateStartTraceHead, kDateStampFromRegisters, kStartTraceTail,
+              kDateEndTraceHead, kDateStampFromRegisters, kEndTraceTail, kKeys,
+              kReady});
   static const std::vector<const char*> plain_date =
       Joined({kGuard, kCreate, kCollectAndTraces, kClockOrigin, kDumpTraces,
               kStartTraceHead, kDateStamp, kStartTraceTail, kEndTraceHead,
