@@ -12,6 +12,7 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { chromium } from 'playwright-core';
 import { serve } from '../serve.js';
+import { headlessOptions } from '../src/headless-chromium.js';
 import { buildMovie } from '../test/support/build-movie.js';
 import { callPage, offerToPage, tellPage } from '../test/support/external-interface.js';
 
@@ -287,12 +288,7 @@ const folder = await mkdtemp(join(tmpdir(), 'vimbrel-bench-'));
 // The movies are served as they are built.
 const movies = {};
 const server = await serve(0, '127.0.0.1', movies);
-const browser = await chromium.launch({
-  executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
-  headless: true,
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-         '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-});
+const browser = await chromium.launch(headlessOptions());
 try {
   const results = [];
   for (const [index, variant] of VARIANTS.entries()) {

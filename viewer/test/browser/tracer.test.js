@@ -9,6 +9,7 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { chromium } from 'playwright-core';
 import { serve } from '../../serve.js';
+import { headlessOptions } from '../../src/headless-chromium.js';
 import { buildMovie } from '../support/build-movie.js';
 import { offerToPage } from '../support/external-interface.js';
 import { NO_FLASM } from '../support/flasm.js';
@@ -84,12 +85,7 @@ before(async () => {
     '/capture/host.swf': await buildMovie({ folder, name: 'host', frames: HOST }),
   };
   server = await serve(0, '127.0.0.1', movies);
-  browser = await chromium.launch({
-    executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
-    headless: true,
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-           '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-  });
+  browser = await chromium.launch(headlessOptions());
 });
 
 after(async () => {

@@ -9,6 +9,7 @@ import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
 import { serve } from '../../serve.js';
+import { headlessOptions } from '../../src/headless-chromium.js';
 import { minimalSwf } from '../support/minimal-swf.js';
 import { NO_FLASM } from '../support/flasm.js';
 
@@ -23,14 +24,10 @@ before(async () => {
   await writeFile(join(profile, 'old.swf'), minimalSwf({ version: 5 }));
   server = await serve(0, '127.0.0.1', { '/generated/old.swf': join(profile, 'old.swf') });
   await mkdir(OUTPUT, { recursive: true });
-  context = await chromium.launchPersistentContext(profile, {
-    executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
-    headless: true,
+  context = await chromium.launchPersistentContext(profile, headlessOptions({
     acceptDownloads: true,
     viewport: { width: 1200, height: 1400 },
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-           '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-  });
+  }));
 });
 
 after(async () => {
