@@ -141,7 +141,7 @@ test('a movie that cannot be traced: which step, and why', () => {
   });
 });
 
-test('errors: a missing movie, a file that is no SWF, one flasm cannot read, no Chromium', () => {
+test('errors: a missing movie, a file that is no SWF, one flasm cannot read, one cut short, no Chromium', () => {
   withFolder((folder) => {
     let run = capture([join(folder, 'nothere.swf')]);
     assert.equal(run.status, 1);
@@ -164,6 +164,15 @@ test('errors: a missing movie, a file that is no SWF, one flasm cannot read, no 
         `disassembling with flasm: flasm cannot disassemble ${broken}\n` +
         '  Error -3 decompressing SWF: incorrect header check\n');
     }
+
+    // A traced movie cut short: Ruffle plays what it can read and says on
+    // its console why the rest is missing.
+    const cut = join(folder, 'cut.swf');
+    const traced = readFileSync(fixture('demo-traced.swf'));
+    writeFileSync(cut, traced.subarray(0, Math.floor(traced.length * 0.6)));
+    run = capture([cut, '--seconds', '1']);
+    assert.equal(run.status, 3);
+    assert.match(run.stderr, /no trace arrived: .*cut\.swf sent no FSCommand "save".* Ruffle reported: Unexpected EOF when reading tag\n$/);
 
     run = capture([fixture('demo-traced.swf')], { CHROMIUM: join(folder, 'no-chromium') });
     assert.equal(run.status, 1);
