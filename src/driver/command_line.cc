@@ -25,13 +25,29 @@ bool ReadClock(const std::string& name, Clock& clock) {
   return true;
 }
 
+// An option that takes a value, as --name=value or --name value: true, with
+// the value, when `arguments[i]` is one; `i` then stands on its last word.
+bool ReadValue(const std::vector<std::string>& arguments, std::size_t& i,
+               const std::string& name, std::string& value) {
+  const std::string& argument = arguments[i];
+  if (argument.rfind(name + "=", 0) == 0) {
+    value = argument.substr(name.size() + 1);
+    return true;
+  }
+  if (argument == name && i + 1 < arguments.size()) {
+    value = arguments[++i];
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 CommandLine parse_command_line(const std::vector<std::string>& arguments) {
   CommandLine command_line;
-  const std::string clock_option = "--clock";
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
+    std::string value;
     if (argument == "--") {
       if (i + 1 < arguments.size())
         command_line.input = arguments[i + 1];
@@ -45,17 +61,21 @@ CommandLine parse_command_line(const std::vector<std::string>& arguments) {
       command_line.help = true;
       break;
     }
-    std::string clock;
-    if (argument.rfind(clock_option + "=", 0) == 0) {
-      clock = argument.substr(clock_option.size() + 1);
-    } else if (argument == clock_option && i + 1 < arguments.size()) {
-      clock = arguments[++i];
+    if (argument == "--collect-from-start") {
+      command_line.collect_from_start = true;
+    } else if (argument == "--list-functions") {
+      command_line.list_functions = true;
+    } else if (ReadValue(arguments, i, "--only", value)) {
+      command_line.only.push_back(value);
+    } else if (ReadValue(arguments, i, "--skip", value)) {
+      command_line.skip.push_back(value);
+    } else if (ReadValue(arguments, i, "--clock", value)) {
+      if (!ReadClock(value, command_line.clock)) {
+        command_line.problem = Formatted(kUnknownClock, value);
+        break;
+      }
     } else {
       command_line.problem = Formatted(kUnknownOption, argument);
-      break;
-    }
-    if (!ReadClock(clock, command_line.clock)) {
-      command_line.problem = Formatted(kUnknownClock, clock);
       break;
     }
   }

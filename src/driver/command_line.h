@@ -11,6 +11,13 @@ struct CommandLine {
   /// The input name; empty when none was given.
   std::string input;
   Clock clock = Clock::kGetTimer;
+  bool collect_from_start = false;
+  /// Trace only functions whose names match one of `only`, if any is given,
+  /// and none of `skip`.
+  std::vector<std::string> only;
+  std::vector<std::string> skip;
+  /// Print the names that would be traced instead of writing files.
+  bool list_functions = false;
   bool help = false;
   /// Why the command line cannot be run, as a message; empty when it can.
   std::string problem;

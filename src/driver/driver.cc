@@ -5,7 +5,6 @@
 
 #include "driver/messages.h"
 #include "driver/platform.h"
-#include "scan/line_table.h"
 #include "state/log_line.h"
 #include "state/run_state.h"
 #include "state/state_handlers.h"
@@ -29,16 +28,30 @@ void run_pass() {
     ;
 }
 
-void print_usage() {
-  int count = count_entries(usage_banner);
-  for (int i = 0; i < count; ++i)
-    log_line("%s", usage_banner[i]);
+namespace {
+
+void LogLines(const char* const* table) {
+  for (; *table; ++table)
+    log_line("%s", *table);
 }
 
-void print_usage_to_standard_output() {
-  int count = count_entries(usage_banner);
-  for (int i = 0; i < count; ++i)
-    std::printf("%s\n", usage_banner[i]);
+void PrintLines(const char* const* table) {
+  for (; *table; ++table)
+    std::printf("%s\n", *table);
+}
+
+}  // namespace
+
+void print_usage() { LogLines(usage_banner); }
+
+void print_usage_and_options() {
+  LogLines(usage_banner);
+  LogLines(options_help);
+}
+
+void print_help() {
+  PrintLines(usage_banner);
+  PrintLines(options_help);
   std::fflush(stdout);
 }
 

@@ -30,8 +30,10 @@ void run_pass();
 
 /// Writes the banner to standard error.
 void print_usage();
-/// Writes the banner to standard output, as asked for.
-void print_usage_to_standard_output();
+/// Writes the banner and the options to standard error.
+void print_usage_and_options();
+/// Writes the banner and the options to standard output, as --help asks.
+void print_help();
 
 /// Releases everything run_state holds and ends the process. Never returns.
 [[noreturn]] void shutdown(int exit_status);

@@ -19,17 +19,25 @@ int main(int argc, char** argv) {
   }
   CommandLine command_line = parse_command_line(arguments);
   if (command_line.help) {
-    print_usage_to_standard_output();
+    print_help();
     return kExitSuccess;
   }
-  if (!command_line.problem.empty())
+  if (!command_line.problem.empty()) {
     log_line("%s", command_line.problem.c_str());
+    print_usage_and_options();
+    return kExitUsage;
+  }
   FileNames names;
-  if (!command_line.problem.empty() ||
-      !derive_file_names(command_line.input, names)) {
+  if (!derive_file_names(command_line.input, names)) {
     print_usage();
     return kExitUsage;
   }
   run_state.clock = command_line.clock;
-  shutdown(rewrite_files(names));
+  run_state.collect_from_start = command_line.collect_from_start;
+  for (const std::string& pattern : command_line.only)
+    run_state.function_filter.add_only(pattern);
+  for (const std::string& pattern : command_line.skip)
+    run_state.function_filter.add_skip(pattern);
+  shutdown(command_line.list_functions ? list_traced_names(names)
+                                       : rewrite_files(names));
 }

@@ -7,10 +7,28 @@ const char* const usage_banner[] = {
     "   vimbrel.exe inputfile.flm - the flm file to add trace statements to.",
     " Output is in inputfile.fln and a temporary file is generated: "
     "inputfile.tmp.",
+    nullptr,
+};
+
+const char* const options_help[] = {
     " Options, before the file name (-- ends them):",
     "   --clock=getTimer  times records with getTimer() (the default).",
     "   --clock=date      times them with the wall clock, which Ruffle keeps "
     "true.",
+    "   --collect-from-start",
+    "                     collects records from the movie's start; F12 "
+    "then stops",
+    "                     and sends them, and toggles as ever after.",
+    "   --only PATTERN    traces only functions whose name matches (may be "
+    "repeated).",
+    "   --skip PATTERN    leaves out functions whose name matches; wins over "
+    "--only.",
+    "                     Patterns match whole names: * any characters, ? "
+    "one, \\",
+    "                     quotes the next (--skip '*.__get__*').",
+    "   --list-functions  prints the names that would be traced, each after "
+    "the",
+    "                     number of its functions, and writes no file.",
     "   --help            shows this text.",
     nullptr,
 };

@@ -3,6 +3,8 @@
 
 /// The banner, one line of text per entry, closed by a null pointer.
 extern const char* const usage_banner[];
+/// The options, shown after the banner by --help and for a wrong option.
+extern const char* const options_help[];
 
 /// printf formats of the command line's messages.
 extern const char kUnknownOption[];              // option

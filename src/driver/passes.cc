@@ -8,9 +8,11 @@
 #include "driver/messages.h"
 #include "driver/platform.h"
 #include "passone/movie_layout.h"
+#include "passone/own_labels.h"
 #include "passone/recogniser.h"
 #include "passone/templates.h"
 #include "scan/line_table.h"
+#include "scan/string_literal.h"
 #include "state/log_line.h"
 #include "state/run_state.h"
 #include "state/state_handlers.h"
@@ -81,8 +83,23 @@ void WarnWhereTheTracerCannotRun(const std::string& input) {
   if (layout.flash_version >= 0 &&
       layout.flash_version < kFirstFlashWithGlobal)
     log_line(kOldFlashWarning, input.c_str(), layout.flash_version);
-  if (layout.frame_lines == 0)
+  if (layout.frame_lines == 0 && layout.init_clips == 0)
     log_line(kNoFrameWarning, input.c_str());
+}
+
+void WarnOfUnmatchedPatterns() {
+  for (const std::string& message : run_state.function_filter.unmatched())
+    log_line("%s", message.c_str());
+}
+
+// Reads the whole input through pass one's states, writing to the output.
+void PassOne() {
+  SeedConstantNames();
+  reset_anonymous_count();
+  run_state.state = Scan;
+  run_state.constants_done = 0;
+  run_state.carriage_return_ends_line = true;
+  run_pass();
 }
 
 int RunPassOne(const FileNames& names) {
@@ -91,14 +108,10 @@ int RunPassOne(const FileNames& names) {
   if (SameFile(names.intermediate, names.input) ||
       !OpenOutput(names.intermediate))
     return Fail(kCouldNotCreateTemporary);
-  SeedConstantNames();
-  reset_anonymous_count();
-  run_state.state = Scan;
-  run_state.constants_done = 0;
-  run_state.carriage_return_ends_line = true;
-  run_pass();
+  PassOne();
   log_line(kFinishedFirstPass, names.input.c_str());
-  if (run_state.entry_blocks_written > 0)
+  WarnOfUnmatchedPatterns();
+  if (run_state.functions_recognised > 0)
     WarnWhereTheTracerCannotRun(names.input);
   return kExitSuccess;
 }
@@ -126,12 +139,14 @@ int RunPassTwo(const FileNames& names, const BranchLimits& limits,
       !OpenOutput(names.final_output))
     return Fail(kCouldNotOpenFinal);
   place_tracer();
+  choose_label_prefix();
   run_state.frame_lines_copied = 0;
+  run_state.init_clips_copied = 0;
   run_state.line_number = 0;
   run_state.state = Rescan;
   run_state.constants_done = 0;
   run_state.carriage_return_ends_line = false;
-  BranchLayout layout(*run_state.output, limits);
+  BranchLayout layout(*run_state.output, limits, run_state.label_prefix);
   run_state.output_filter = &layout;
   run_pass();
   layout.finish();
@@ -147,6 +162,23 @@ int RunPassTwo(const FileNames& names, const BranchLimits& limits,
 }
 
 }  // namespace
+
+int list_traced_names(const FileNames& names) {
+  if (!OpenInput(names.input))
+    return Fail(kCouldNotOpenInput, names.input);
+  run_state.output =
+      std::make_unique<LineWriter>(LineWriter::Discarding());
+  run_state.listing_names = true;
+  PassOne();
+  WarnOfUnmatchedPatterns();
+  const TracedNames& traced = run_state.traced_names;
+  for (const std::string& name : traced.in_order) {
+    std::string line = std::to_string(traced.counts.at(name)) + " " +
+                       resolved_text(name, '\'') + "\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+  }
+  return std::fflush(stdout) == 0 ? kExitSuccess : kExitFailure;
+}
 
 int rewrite_files(const FileNames& names, const BranchLimits& limits,
                   std::vector<long>* doubtful_lines) {

@@ -15,4 +15,9 @@ int rewrite_files(const FileNames& names,
                   const BranchLimits& limits = BranchLimits(),
                   std::vector<long>* doubtful_lines = nullptr);
 
+/// Runs pass one on the input, writing nothing, and prints on standard
+/// output each name that it traces, in the order of its first entry block,
+/// after the number of functions that bear it. Returns the exit status.
+int list_traced_names(const FileNames& names);
+
 #endif  // VIMBREL_DRIVER_PASSES_H_

@@ -28,8 +28,7 @@ int constants_seen() {
   if (!run_state.constants_done && at_main_timeline_pool()) {
     run_state.constants_done = 1;
     collect_pool_names(run_state.line);
-    emit_lines(prologue_template_for(run_state.clock,
-                                     run_state.layout.flash_version));
+    emit_lines(run_prologue_template());
   }
   run_state.state = Scan;
   return 1;

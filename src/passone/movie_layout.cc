@@ -42,12 +42,19 @@ int FlashVersionOfMovieLine(std::string_view line) {
 }  // namespace
 
 void note_movie_layout(std::string_view token) {
+  MovieLayout& layout = run_state.layout;
+  if (layout.after_first_init_clip) {
+    layout.after_first_init_clip = false;
+    layout.first_init_clip_has_pool = token_matches(token, ConstantsSeen);
+  }
   // Asked of every line: most lines begin with none of these letters.
   char first = token[0];
-  if (first != 'm' && first != 'f' && first != 'd' && first != 'e')
+  if (first != 'm' && first != 'f' && first != 'd' && first != 'e' &&
+      first != 'i')
     return;
-  MovieLayout& layout = run_state.layout;
-  if (run_state.line_number == 1 && token == "movie") {
+  if (token == "initMovieClip") {
+    layout.after_first_init_clip = layout.init_clips++ == 0;
+  } else if (run_state.line_number == 1 && token == "movie") {
     layout.flash_version = FlashVersionOfMovieLine(run_state.line);
   } else if (token_matches(token, FrameSeen)) {
     ++layout.frame_lines;
@@ -75,20 +82,27 @@ bool at_main_timeline_pool() {
 
 void place_tracer() {
   const MovieLayout& layout = run_state.layout;
-  bool needed = layout.first_frame_with_pool ||
-                (run_state.entry_blocks_written > 0 && layout.first_frame);
+  // Where the tracer goes does not depend on which functions --only and
+  // --skip leave out.
+  bool traced = run_state.functions_recognised > 0;
+  bool needed = layout.first_frame_with_pool || (traced && layout.first_frame);
   run_state.tracer_in_intermediate = run_state.constants_done != 0;
+  run_state.tracer_frame = 0;
+  run_state.tracer_in_init_clip = false;
+  run_state.tracer_host_has_pool = false;
   if (!needed) {
-    run_state.tracer_frame = 0;
-    run_state.tracer_frame_has_pool = false;
+    // A movie of classes alone runs its initMovieClip blocks first.
+    if (traced && !layout.first_frame && layout.init_clips) {
+      run_state.tracer_in_init_clip = true;
+      run_state.tracer_host_has_pool = layout.first_init_clip_has_pool;
+    }
   } else if (layout.first_main_frame) {
     run_state.tracer_frame = layout.first_main_frame;
-    run_state.tracer_frame_has_pool = run_state.tracer_in_intermediate;
+    run_state.tracer_host_has_pool = run_state.tracer_in_intermediate;
   } else if (layout.first_frame_with_pool) {
     run_state.tracer_frame = layout.first_frame_with_pool;
-    run_state.tracer_frame_has_pool = true;
+    run_state.tracer_host_has_pool = true;
   } else {
     run_state.tracer_frame = layout.first_frame;
-    run_state.tracer_frame_has_pool = false;
   }
 }

@@ -8,7 +8,8 @@
 // where the tracer can go and whether it can run at all.
 
 /// Notes the current line, whose first token is `token`, in
-/// run_state.layout: frame lines, defineMovieClip blocks, the movie line.
+/// run_state.layout: frame lines, defineMovieClip and initMovieClip blocks,
+/// the movie line.
 void note_movie_layout(std::string_view token);
 
 /// Notes that the current line, a constants line, directly follows a frame
@@ -23,7 +24,8 @@ bool at_main_timeline_pool();
 /// Once pass one has read the whole movie, sets where the tracer goes in
 /// run_state: the main timeline's first frame line, which the movie runs
 /// first; else the first followed by a pool; else the first. It needs a
-/// frame with a pool, or a frame and a traced function.
+/// frame with a pool, or a frame and a traced function. A traced movie
+/// without frame lines holds it in its first initMovieClip block.
 void place_tracer();
 
 /// The Flash version below which the tracer cannot run: it needs _global.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "passone/movie_layout.h"
+#include "passone/own_labels.h"
 #include "passone/register_names.h"
 #include "passone/templates.h"
 #include "scan/blank_tokens.h"
@@ -59,6 +60,9 @@ int read_line_start(std::string_view& token) {
     return -1;
   note_movie_layout(token);
   note_register_line(token);
+  // Labels are few, and only these letters begin vimbrel's.
+  if (token[0] == 'v' || token[0] == 'l')
+    note_label_line(token);
   if (!run_state.function_stack.empty() && OpensNestedBlock(token))
     ++run_state.function_stack.back().open_blocks;
   return 1;

@@ -85,14 +85,24 @@ const char* const kCreate[] = {
     nullptr,
 };
 
-// .collect = false; .traces = new Array()
-const char* const kCollectAndTraces[] = {
+// .collect = false, or true to collect from the start; .traces = new Array()
+const char* const kCollect[] = {
     "    push '_global'",
     "    getVariable",
     "    push '_tracer_'",
     "    getMember",
     "    push 'collect'",
+    nullptr,
+};
+const char* const kCollectOff[] = {
     "    push FALSE",
+    nullptr,
+};
+const char* const kCollectOn[] = {
+    "    push TRUE",
+    nullptr,
+};
+const char* const kSetCollectAndTraces[] = {
     "    setMember",
     "    push '_global'",
     "    getVariable",
@@ -385,22 +395,39 @@ constexpr int kFirstFlashWithFunction2 = 7;
 
 }  // namespace
 
-const char* const* prologue_template_for(Clock clock, int flash_version) {
-  static const std::vector<const char*> timer =
-      Joined({kGuard, kCreate, kCollectAndTraces, kDumpTraces, kStartTraceHead,
-              kTimerStamp, kStartTraceTail, kEndTraceHead, kTimerStamp,
-              kEndTraceTail, kKeys, kReady});
-  static const std::vector<const char*> date =
-      Joined({kGuard, kCreate, kCollectAndTraces, kClockOrigin, kDumpTraces,
-              kDateStartTraceHead, kDateStampFromRegisters, kStartTraceTail,
-              kDateEndTraceHead, kDateStampFromRegisters, kEndTraceTail, kKeys,
-              kReady});
-  static const std::vector<const char*> plain_date =
-      Joined({kGuard, kCreate, kCollectAndTraces, kClockOrigin, kDumpTraces,
-              kStartTraceHead, kDateStamp, kStartTraceTail, kEndTraceHead,
-              kDateStamp, kEndTraceTail, kKeys, kReady});
-  if (clock == Clock::kGetTimer)
-    return timer.data();
-  return flash_version >= kFirstFlashWithFunction2 ? date.data()
-                                                   : plain_date.data();
+const char* const* prologue_template_for(Clock clock, int flash_version,
+                                         bool collect_from_start) {
+  // The three forms of the tracer, each collecting from the start or not.
+  static const std::vector<const char*> forms[3][2] = {
+      {Joined({kGuard, kCreate, kCollect, kCollectOff, kSetCollectAndTraces,
+               kDumpTraces, kStartTraceHead, kTimerStamp, kStartTraceTail,
+               kEndTraceHead, kTimerStamp, kEndTraceTail, kKeys, kReady}),
+       Joined({kGuard, kCreate, kCollect, kCollectOn, kSetCollectAndTraces,
+               kDumpTraces, kStartTraceHead, kTimerStamp, kStartTraceTail,
+               kEndTraceHead, kTimerStamp, kEndTraceTail, kKeys, kReady})},
+      {Joined({kGuard, kCreate, kCollect, kCollectOff, kSetCollectAndTraces,
+               kClockOrigin, kDumpTraces, kDateStartTraceHead,
+               kDateStampFromRegisters, kStartTraceTail, kDateEndTraceHead,
+               kDateStampFromRegisters, kEndTraceTail, kKeys, kReady}),
+       Joined({kGuard, kCreate, kCollect, kCollectOn, kSetCollectAndTraces,
+               kClockOrigin, kDumpTraces, kDateStartTraceHead,
+               kDateStampFromRegisters, kStartTraceTail, kDateEndTraceHead,
+               kDateStampFromRegisters, kEndTraceTail, kKeys, kReady})},
+      {Joined({kGuard, kCreate, kCollect, kCollectOff, kSetCollectAndTraces,
+               kClockOrigin, kDumpTraces, kStartTraceHead, kDateStamp,
+               kStartTraceTail, kEndTraceHead, kDateStamp, kEndTraceTail, kKeys,
+               kReady}),
+       Joined({kGuard, kCreate, kCollect, kCollectOn, kSetCollectAndTraces,
+               kClockOrigin, kDumpTraces, kStartTraceHead, kDateStamp,
+               kStartTraceTail, kEndTraceHead, kDateStamp, kEndTraceTail, kKeys,
+               kReady})}};
+  int form = clock == Clock::kGetTimer                       ? 0
+             : flash_version >= kFirstFlashWithFunction2 ? 1
+                                                         : 2;
+  return forms[form][collect_from_start ? 1 : 0].data();
+}
+
+const char* const* run_prologue_template() {
+  return prologue_template_for(run_state.clock, run_state.layout.flash_version,
+                               run_state.collect_from_start);
 }

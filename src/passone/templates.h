@@ -12,8 +12,12 @@ extern const char* const exit_template[];
 /// Creates _global._tracer_ unless it exists: F12 toggles collection, and
 /// turning it off sends the records through "FSCommand:save". The records'
 /// times come from `clock`; with the wall clock, Flash 7 and later movies
-/// (`flash_version`, -1 when unknown) get the faster function2 form.
-const char* const* prologue_template_for(Clock clock, int flash_version);
+/// (`flash_version`, -1 when unknown) get the faster function2 form. It
+/// collects from its creation on when `collect_from_start`.
+const char* const* prologue_template_for(Clock clock, int flash_version,
+                                         bool collect_from_start = false);
+/// The tracer's code for this run, as run_state asks for it.
+const char* const* run_prologue_template();
 
 /// The tracer's own strings, declared in every rewritten constant pool.
 extern const char* const tracer_constants[];

@@ -18,12 +18,27 @@ void EmitNamePushLine(std::string_view name) {
   output.write_line(name_push_suffix);
 }
 
+void ListName(const std::string& name) {
+  TracedNames& names = run_state.traced_names;
+  if (names.counts[name]++ == 0)
+    names.in_order.push_back(name);
+}
+
+// A function left out by --only or --skip is still followed, for the names
+// of those nested in it, but gets no blocks.
 int EnterFunction() {
-  run_state.constant_names.insert(run_state.function_name);
-  run_state.function_stack.push_back({run_state.function_name, 0});
-  ++run_state.entry_blocks_written;
-  EmitNamePushLine(run_state.function_name);
-  emit_lines(entry_template);
+  const std::string& name = run_state.function_name;
+  bool traced = run_state.function_filter.traces(name);
+  run_state.function_stack.push_back({name, 0, traced});
+  ++run_state.functions_recognised;
+  if (traced) {
+    run_state.constant_names.insert(name);
+    ++run_state.entry_blocks_written;
+    if (run_state.listing_names)
+      ListName(name);
+    EmitNamePushLine(name);
+    emit_lines(entry_template);
+  }
   run_state.state = Scan;
   return 1;
 }
@@ -58,13 +73,15 @@ int function_end() {
     return CopyLine();
   }
   std::string name = std::move(innermost.name);
+  bool traced = innermost.traced;
   run_state.function_stack.pop_back();
   note_function_closed(name);
-  return ExitFunction(name);
+  return traced ? ExitFunction(name) : CopyLine();
 }
 
 int function_return() {
-  if (run_state.function_stack.empty())
+  if (run_state.function_stack.empty() ||
+      !run_state.function_stack.back().traced)
     return CopyLine();
   return ExitFunction(run_state.function_stack.back().name);
 }

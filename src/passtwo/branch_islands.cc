@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <unordered_map>
+#include <utility>
 
 #include "passone/templates.h"
 #include "passtwo/action_sizes.h"
@@ -68,9 +69,14 @@ class Planner {
       if (!changed)
         break;
     }
-    for (Branch& branch : branches_) {
-      if (!branch.doubtful && !ChainReaches(branch))
-        branch.doubtful = true;
+    // A branch whose chain still falls short is left as it was, and said
+    // to be doubtful: a hop that does not reach would be a fault of our
+    // own. Taking islands out only brings the others' ends closer.
+    for (std::size_t j = 0; j < branches_.size(); ++j) {
+      if (!branches_[j].doubtful && !ChainReaches(branches_[j])) {
+        RemoveChain(static_cast<int>(j));
+        branches_[j].doubtful = true;
+      }
     }
   }
 
@@ -223,8 +229,9 @@ std::string_view Indentation(std::string_view line) {
 
 }  // namespace
 
-BranchLayout::BranchLayout(LineWriter& output, const BranchLimits& limits)
-    : output_(output), limits_(limits) {}
+BranchLayout::BranchLayout(LineWriter& output, const BranchLimits& limits,
+                           std::string label_prefix)
+    : output_(output), limits_(limits), label_prefix_(std::move(label_prefix)) {}
 
 void BranchLayout::Emit(std::string_view line) {
   output_.write_line(line);
@@ -348,7 +355,8 @@ std::vector<int> IslandsInTextOrder(const std::vector<Island>& islands) {
 }
 
 // The four lines of island `number`, indented like the line it precedes.
-std::vector<std::string> IslandLines(long number, const PlanLine& before,
+std::vector<std::string> IslandLines(const std::string& prefix, long number,
+                                     const PlanLine& before,
                                      const std::string& target) {
   std::string code(Indentation(before.text));
   if (before.laid.sized.kind == LineKind::kLabel)
@@ -356,9 +364,10 @@ std::vector<std::string> IslandLines(long number, const PlanLine& before,
   std::string label = code;
   if (!label.empty() && label.back() == ' ')
     label.pop_back();
-  std::string n = std::to_string(number);
-  return {code + "branch vimbrel_skip" + n, label + "vimbrel_hop" + n + ":",
-          code + "branch " + target, label + "vimbrel_skip" + n + ":"};
+  std::string skip = prefix + "skip" + std::to_string(number);
+  std::string hop = prefix + "hop" + std::to_string(number);
+  return {code + "branch " + skip, label + hop + ":", code + "branch " + target,
+          label + skip + ":"};
 }
 
 // A branch line sent to `target` instead of its label.
@@ -388,7 +397,7 @@ void BranchLayout::LayOut(const std::string& held, long lines_held) {
   for (int k : order)
     islands[k].number = ++islands_;
   auto hop = [&](int k) {
-    return "vimbrel_hop" + std::to_string(islands[k].number);
+    return label_prefix_ + "hop" + std::to_string(islands[k].number);
   };
   std::vector<std::string> island_target(islands.size());
   std::vector<std::string> branch_target(lines.size());
@@ -411,7 +420,8 @@ void BranchLayout::LayOut(const std::string& held, long lines_held) {
          ++next) {
       int k = order[next];
       for (const std::string& line :
-           IslandLines(islands[k].number, lines[i], island_target[k]))
+           IslandLines(label_prefix_, islands[k].number, lines[i],
+                       island_target[k]))
         Emit(line);
     }
     if (doubtful[i])

@@ -10,6 +10,8 @@
 //    vimbrel_hopN:
 //     branch TARGET
 //    vimbrel_skipN:
+//
+// (vimbrel_ is the labels' prefix unless the movie has labels of that form.)
 
 #include <string>
 #include <string_view>
@@ -31,7 +33,9 @@ struct BranchLimits {
 /// are written unchanged.
 class BranchLayout : public LineFilter {
  public:
-  BranchLayout(LineWriter& output, const BranchLimits& limits);
+  /// Islands' labels begin with `label_prefix`.
+  BranchLayout(LineWriter& output, const BranchLimits& limits,
+               std::string label_prefix = "vimbrel_");
 
   void write_line(std::string_view line, std::string_view first_word) override;
   /// Writes what is still held.
@@ -52,6 +56,7 @@ class BranchLayout : public LineFilter {
 
   LineWriter& output_;
   BranchLimits limits_;
+  std::string label_prefix_;
   /// From an action block's first line to the next one's, the lines are
   /// held in the output until it is known whether they need laying out.
   bool holding_ = false;

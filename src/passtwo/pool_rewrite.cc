@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "passone/constants_seen.h"
+#include "passone/own_labels.h"
 #include "passone/templates.h"
 #include "passtwo/pool_limits.h"
 #include "scan/blank_tokens.h"
@@ -29,34 +30,54 @@ const std::set<std::string>* DeclaredNames() {
   return nullptr;
 }
 
-// Where pass one could not know the tracer's place, its lines are written
-// here as pass one writes them, less the blank ones.
-void EmitTracer() {
-  for (const char* const* line = prologue_template_for(
-           run_state.clock, run_state.layout.flash_version);
-       *line; ++line) {
+// Where pass one could not know the tracer's place, or its labels, its
+// lines are written here as pass one writes them, less the blank ones.
+// Returns how many it wrote.
+long EmitTracer() {
+  long written = 0;
+  for (const char* const* line = run_prologue_template(); *line; ++line) {
     std::string_view text = *line;
-    if (!take_blank_separated_token(text).empty())
-      emit_line(*line);
+    if (take_blank_separated_token(text).empty())
+      continue;
+    emit_line(with_own_labels(*line));
+    ++written;
   }
+  return written;
 }
 
-// A tracer's frame without a pool gets the merged pool and the tracer
-// right after its frame line.
+// Right after the line that holds the tracer, when no pool follows it.
+void EmitPoolAndTracer() {
+  run_state.constants_done = 1;
+  if (const std::set<std::string>* names = DeclaredNames())
+    emit_line(merged_constants_line(*names));
+  EmitTracer();
+}
+
+// Copies the line. The line that holds the tracer (a frame line, or the
+// first initMovieClip line of a movie without frames) is followed by the
+// merged pool and the tracer, or by its own pool, rewritten.
 void CopyLineWatchingFrames(std::string_view token) {
-  emit_line();
-  if (!token_matches(token, FrameSeenAgain)) {
+  if (run_state.tracer_lines_to_drop > 0) {
+    --run_state.tracer_lines_to_drop;
     run_state.state = Rescan;
     return;
   }
-  run_state.state = FrameSeenAgain;
-  if (++run_state.frame_lines_copied == run_state.tracer_frame &&
-      !run_state.tracer_frame_has_pool) {
-    run_state.constants_done = 1;
-    if (const std::set<std::string>* names = DeclaredNames())
-      emit_line(merged_constants_line(*names));
-    EmitTracer();
+  emit_line();
+  bool host;
+  if (token_matches(token, FrameSeenAgain)) {
+    run_state.state = FrameSeenAgain;
+    host = ++run_state.frame_lines_copied == run_state.tracer_frame;
+  } else {
+    run_state.state = Rescan;
+    host = run_state.tracer_in_init_clip && token == "initMovieClip" &&
+           ++run_state.init_clips_copied == 1;
   }
+  if (!host)
+    return;
+  if (!run_state.tracer_host_has_pool)
+    EmitPoolAndTracer();
+  else
+    run_state.state = FrameSeenAgain;  // which takes the pool that follows
 }
 
 // The tracer's own pool becomes the merged pool.
@@ -70,6 +91,8 @@ void RewriteTracerPool() {
     emit_line();
   if (!run_state.tracer_in_intermediate)
     EmitTracer();
+  else if (run_state.label_prefix != kDefaultLabelPrefix)
+    run_state.tracer_lines_to_drop = EmitTracer();
 }
 
 }  // namespace
@@ -113,10 +136,11 @@ int frame_seen_again() {
 int rewrite_constants() {
   // Pools of frames before the tracer's are the movie's own; those after it
   // are left out.
-  if (run_state.frame_lines_copied < run_state.tracer_frame)
-    emit_line();
-  else if (run_state.frame_lines_copied == run_state.tracer_frame)
+  if (run_state.tracer_in_init_clip ||
+      run_state.frame_lines_copied == run_state.tracer_frame)
     RewriteTracerPool();
+  else if (run_state.frame_lines_copied < run_state.tracer_frame)
+    emit_line();
   run_state.state = Rescan;
   return 1;
 }

@@ -14,13 +14,16 @@ LineWriter::LineWriter(std::FILE* file)
 LineWriter::LineWriter()
     : buffer_(new char[kBufferSize]), capacity_(kBufferSize) {}
 
+LineWriter::LineWriter(Discarding) : LineWriter() { discarding_ = true; }
+
 LineWriter::~LineWriter() {
   if (file_)
     close();
 }
 
 void LineWriter::Flush(std::size_t end) {
-  if (!file_) {
+  if (discarding_) {
+  } else if (!file_) {
     kept_.append(buffer_.get(), end);
   } else if (!failed_ && end > 0 &&
              std::fwrite(buffer_.get(), 1, end, file_) != end) {
@@ -63,7 +66,8 @@ void LineWriter::WriteThrough(std::string_view text) {
     std::memcpy(buffer_.get(), text.data(), text.size());
     used_ = text.size();
   } else if (!file_) {
-    kept_.append(text);
+    if (!discarding_)
+      kept_.append(text);
   } else if (!failed_ &&
              std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
     failed_ = true;

@@ -26,6 +26,9 @@ class LineWriter {
   explicit LineWriter(std::FILE* file);
   /// Keeps the text in memory.
   LineWriter();
+  /// Drops the text: for a pass run only for what it learns.
+  struct Discarding {};
+  explicit LineWriter(Discarding);
   ~LineWriter();
 
   LineWriter(const LineWriter&) = delete;
@@ -89,6 +92,7 @@ class LineWriter {
   void MakeRoomWhileHolding(std::size_t size);
 
   std::FILE* file_ = nullptr;
+  bool discarding_ = false;
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_ = 0;
   std::size_t used_ = 0;

@@ -28,15 +28,35 @@ bool escaped_byte(char next, char quote, char& byte) {
   }
 }
 
-std::size_t resolved_size(std::string_view body, char quote) {
-  std::size_t size = 0;
+namespace {
+
+// Calls take(byte) for each byte that `body` stands for.
+template <typename Take>
+void ResolveEscapes(std::string_view body, char quote, Take take) {
   char byte;
-  for (std::size_t i = 0; i < body.size(); ++i, ++size) {
+  for (std::size_t i = 0; i < body.size(); ++i) {
     if (body[i] == '\\' && i + 1 < body.size() &&
         escaped_byte(body[i + 1], quote, byte))
       ++i;
+    else
+      byte = body[i];
+    take(byte);
   }
+}
+
+}  // namespace
+
+std::size_t resolved_size(std::string_view body, char quote) {
+  std::size_t size = 0;
+  ResolveEscapes(body, quote, [&size](char) { ++size; });
   return size;
+}
+
+std::string resolved_text(std::string_view body, char quote) {
+  std::string text;
+  text.reserve(body.size());
+  ResolveEscapes(body, quote, [&text](char byte) { text += byte; });
+  return text;
 }
 
 std::string escape_for_literal(std::string_view text) {

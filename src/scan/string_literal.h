@@ -22,6 +22,9 @@ bool escaped_byte(char next, char quote, char& byte);
 /// its escapes resolved: what flasm writes into the movie.
 std::size_t resolved_size(std::string_view body, char quote);
 
+/// Those bytes themselves.
+std::string resolved_text(std::string_view body, char quote);
+
 /// `text` as it must stand between the quotes of a flasm string literal:
 /// quotes and backslashes escaped.
 std::string escape_for_literal(std::string_view text);

@@ -9,6 +9,7 @@ void clear_run_state() {
   rs.input.reset();
   rs.output_filter = nullptr;
   rs.clock = Clock::kGetTimer;
+  rs.collect_from_start = false;
   rs.state = 0;
   rs.constants_done = 0;
   rs.line = std::string_view();
@@ -18,12 +19,21 @@ void clear_run_state() {
   rs.function_stack.clear();
   rs.function_name.clear();
   rs.anonymous_count = 0;
+  rs.functions_recognised = 0;
   rs.entry_blocks_written = 0;
+  rs.function_filter = FunctionFilter();
+  rs.listing_names = false;
+  rs.traced_names = TracedNames();
   rs.carriage_return_ends_line = false;
   rs.layout = MovieLayout();
   rs.registers = RegisterNames();
   rs.tracer_frame = 0;
-  rs.tracer_frame_has_pool = false;
+  rs.tracer_in_init_clip = false;
+  rs.tracer_host_has_pool = false;
   rs.tracer_in_intermediate = false;
   rs.frame_lines_copied = 0;
+  rs.init_clips_copied = 0;
+  rs.labels_like_ours.clear();
+  rs.label_prefix = "vimbrel_";
+  rs.tracer_lines_to_drop = 0;
 }

@@ -7,8 +7,10 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "passone/function_filter.h"
 #include "scan/line_reader.h"
 #include "scan/line_writer.h"
 #include "scan/token_iterator.h"
@@ -22,6 +24,15 @@ struct OpenFunction {
   std::string name;
   /// try, with, setTarget... blocks of this body whose `end` is still to come.
   int open_blocks = 0;
+  /// It has its entry and exit blocks: --only and --skip may leave it out.
+  bool traced = true;
+};
+
+/// The names that get entry blocks, in the order of their first one, each
+/// with the number of functions that bear it: what --list-functions prints.
+struct TracedNames {
+  std::vector<std::string> in_order;
+  std::unordered_map<std::string, long> counts;
 };
 
 /// What pass one learns of the movie's timelines, to place the tracer.
@@ -35,6 +46,12 @@ struct MovieLayout {
   /// The first frame line directly followed by a constants line.
   long first_frame_with_pool = 0;
   int movie_clip_depth = 0;
+  /// initMovieClip lines seen: where a movie of classes alone runs first.
+  long init_clips = 0;
+  /// The first initMovieClip line is directly followed by a constants line.
+  bool first_init_clip_has_pool = false;
+  /// The line before this one was the first initMovieClip line.
+  bool after_first_init_clip = false;
   /// From flasm's movie line ("// flash N"); -1 when the input has none.
   int flash_version = -1;
 };
@@ -56,6 +73,8 @@ struct RegisterNames {
 /// The one record of the rewriter's state, shared by every state handler.
 struct RunState {
   Clock clock = Clock::kGetTimer;
+  /// The tracer collects from its creation on, not from the first F12.
+  bool collect_from_start = false;
   /// Index into state_handlers and state_keywords.
   int state = 0;
   int constants_done = 0;
@@ -80,8 +99,16 @@ struct RunState {
   std::vector<OpenFunction> function_stack;
   std::string function_name;
   int anonymous_count = 0;
-  /// Entry blocks written in pass one; a tracer is needed when there are any.
+  /// Functions recognised in pass one, traced or not: the tracer is
+  /// needed when there are any.
+  long functions_recognised = 0;
+  /// Entry blocks written in pass one.
   long entry_blocks_written = 0;
+  /// Which functions are traced, by name.
+  FunctionFilter function_filter;
+  /// Kept only when asked for: the names traced.
+  bool listing_names = false;
+  TracedNames traced_names;
   /// A carriage return before a line end belongs to the line end in flasm
   /// text from Windows; in the intermediate file it is text.
   bool carriage_return_ends_line = false;
@@ -89,11 +116,21 @@ struct RunState {
   RegisterNames registers;
   /// The frame line that holds the tracer (an ordinal, 0 for none).
   long tracer_frame = 0;
-  /// The tracer's frame line is directly followed by its pool.
-  bool tracer_frame_has_pool = false;
+  /// A movie without frame lines holds it in its first initMovieClip block.
+  bool tracer_in_init_clip = false;
+  /// The line that holds the tracer is directly followed by its pool.
+  bool tracer_host_has_pool = false;
   /// Pass one wrote the tracer after that pool; else pass two writes it.
   bool tracer_in_intermediate = false;
   long frame_lines_copied = 0;
+  long init_clips_copied = 0;
+  /// Labels of the input that vimbrel might write too (own_labels.h).
+  std::set<std::string> labels_like_ours;
+  /// What the labels that vimbrel writes begin with, chosen after pass one.
+  std::string label_prefix = "vimbrel_";
+  /// Lines of the tracer that pass one wrote, to be written again by pass
+  /// two with labels of their own.
+  long tracer_lines_to_drop = 0;
 };
 
 extern RunState run_state;

@@ -9,10 +9,16 @@
 //   @PROLOGUE     the tracer prologue (prologue.txt)
 //   @PROLOGUE_DATE, @PROLOGUE_DATE_PLAIN   the prologue with the wall clock
 //                 (prologue_date.txt, prologue_date_plain.txt)
+// A prologue directive may be followed by words that change one thing:
+//   collecting    its `push FALSE` line (collect's first value) is
+//                 `push TRUE`
+//   labels=P      its labels take the prefix P: Ptracer_ready for
+//                 vimbrel_tracer_ready, Plabel10000000 for label10000000...
 // In the .fln they expand without the blank lines, which pass two drops.
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
 
 #include "support/binary_runner.h"
@@ -31,6 +37,44 @@ std::string WithoutBlankLines(const std::string& text) {
   return kept;
 }
 
+void ReplaceAll(std::string& text, const std::string& from,
+                const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+}
+
+void ReplaceLabels(std::string& prologue, const std::string& prefix) {
+  ReplaceAll(prologue, "vimbrel_tracer_ready", prefix + "tracer_ready");
+  for (const char* label : {"label10000000", "label1000001", "label1000002"})
+    ReplaceAll(prologue, label, prefix + label);
+}
+
+// "@PROLOGUE_DATE collecting labels=vimbrel2_" and the like.
+bool ExpandPrologue(const std::string& line, std::string& expanded) {
+  std::istringstream words(line);
+  std::string directive, word;
+  words >> directive;
+  static const std::map<std::string, std::string> files = {
+      {"@PROLOGUE", "prologue"},
+      {"@PROLOGUE_DATE", "prologue_date"},
+      {"@PROLOGUE_DATE_PLAIN", "prologue_date_plain"}};
+  auto file = files.find(directive);
+  if (file == files.end())
+    return false;
+  std::string prologue = expected_prologue(file->second);
+  while (words >> word) {
+    if (word == "collecting")
+      ReplaceAll(prologue, "    push FALSE\n", "    push TRUE\n");
+    else if (word.rfind("labels=", 0) == 0)
+      ReplaceLabels(prologue, word.substr(7));
+    else
+      ADD_FAILURE() << "unknown word " << word << " in " << line;
+  }
+  expanded += prologue;
+  return true;
+}
+
 std::string Expand(const std::string& text, bool intermediate) {
   std::istringstream lines(text);
   std::string line, expanded;
@@ -39,12 +83,8 @@ std::string Expand(const std::string& text, bool intermediate) {
       expanded += entry_block(line.substr(7));
     else if (line.rfind("@EXIT ", 0) == 0)
       expanded += exit_block(line.substr(6));
-    else if (line == "@PROLOGUE")
-      expanded += expected_prologue();
-    else if (line == "@PROLOGUE_DATE")
-      expanded += expected_prologue("prologue_date");
-    else if (line == "@PROLOGUE_DATE_PLAIN")
-      expanded += expected_prologue("prologue_date_plain");
+    else if (ExpandPrologue(line, expanded))
+      continue;
     else if (line.rfind("@", 0) == 0)
       ADD_FAILURE() << "unknown directive " << line;
     else

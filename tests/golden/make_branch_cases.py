@@ -59,20 +59,24 @@ def merged_pool(names):
     return "    constants " + ", ".join("'%s'" % n for n in everything)
 
 
-def tracer_frame(names):
-    flm = ["", "  frame 0", "    constants 'C'", "    stop", "  end // of frame 0"]
-    tmp = ["  frame 0", "    constants 'C'", "@PROLOGUE", "    stop", "  end // of frame 0"]
-    fln = ["  frame 0", merged_pool(names + ["C"]), "@PROLOGUE", "    stop",
-           "  end // of frame 0"]
+def tracer_frame(names, own=(), fln_prologue="@PROLOGUE"):
+    """The main timeline's frame, which holds the tracer; `own` are lines of
+    the movie's after its pool."""
+    own = list(own)
+    flm = ["", "  frame 0", "    constants 'C'"] + own + ["    stop", "  end // of frame 0"]
+    tmp = ["  frame 0", "    constants 'C'", "@PROLOGUE"] + own + ["    stop",
+                                                             "  end // of frame 0"]
+    fln = ["  frame 0", merged_pool(names + ["C"]), fln_prologue] + own + \
+          ["    stop", "  end // of frame 0"]
     return flm, tmp, fln
 
 
-def island(number, indent, target):
+def island(number, indent, target, prefix="vimbrel_"):
     label_indent = indent[:-1]
-    return [indent + "branch vimbrel_skip%d" % number,
-            label_indent + "vimbrel_hop%d:" % number,
+    return [indent + "branch %sskip%d" % (prefix, number),
+            label_indent + "%shop%d:" % (prefix, number),
             indent + "branch " + target,
-            label_indent + "vimbrel_skip%d:" % number]
+            label_indent + "%sskip%d:" % (prefix, number)]
 
 
 def write_case(name, flm, tmp, fln, stderr):
@@ -96,7 +100,7 @@ def tmp_index_of(tmp, text, occurrence=0):
 
 
 def block_case(count, indent, head_flm, tail_flm, head_tmp=None, tail_tmp=None,
-               extra_names=()):
+               extra_names=(), frame=tracer_frame):
     """A movie of one initMovieClip block around `count` methods, and a frame
     for the tracer: its .flm and .tmp lines, the lines up to the block's end
     as the .fln has them before any island, and the .fln's lines after."""
@@ -104,7 +108,7 @@ def block_case(count, indent, head_flm, tail_flm, head_tmp=None, tail_tmp=None,
     tail_tmp = tail_flm if tail_tmp is None else tail_tmp
     body_flm, body_tmp = methods(count, indent)
     names = [method_name(k) for k in range(count)] + list(extra_names)
-    frame_flm, frame_tmp, frame_fln = tracer_frame(names)
+    frame_flm, frame_tmp, frame_fln = frame(names)
     flm = [MOVIE, ""] + head_flm + body_flm + tail_flm + frame_flm + ["end"]
     tmp = [MOVIE] + head_tmp + body_tmp + tail_tmp + frame_tmp + ["end"]
     block = [MOVIE] + head_tmp + body_tmp + tail_tmp
@@ -144,6 +148,28 @@ def guard_cases():
             fln = insert_before(fln, second, island(2, "    ", "label1"))
             fln = insert_before(fln, first, island(1, "    ", "vimbrel_hop2"))
         write_case(case, flm, tmp, fln + after, "")
+
+
+def labels_case():
+    """island_over_a_class_guard in a movie whose frame defines labels of
+    the forms vimbrel writes, vimbrel_hop1 and vimbrel_tracer_ready (a text
+    traced before has such): the islands and the tracer's labels, all of
+    them, take the prefix vimbrel2_ instead, so that no label is defined
+    twice. Pass one writes the tracer before it has seen those labels, so
+    the .tmp has its usual labels; the .fln's are the ones flasm sees.
+    Labels are no bytes, so the islands stand where they do there."""
+    own = ["   vimbrel_hop1:", "   vimbrel_tracer_ready:"]
+    frame = lambda names: tracer_frame(names, own, "@PROLOGUE labels=vimbrel2_")
+    flm, tmp, fln, after = block_case(
+        250, "    ",
+        ["  initMovieClip 1", "    push 'C'", "    getVariable", "    not",
+         "    not", "    branchIfTrue label1"],
+        ["   label1:", "  end // of initMovieClip 1"], frame=frame)
+    retarget(fln, "    branchIfTrue label1", "vimbrel2_hop1")
+    first = tmp_index_of(fln, "    function2 () ()", 235)
+    fln = insert_before(fln, first, island(1, "    ", "label1", "vimbrel2_"))
+    write_case("islands_and_tracer_labels_apart_from_the_movies", flm, tmp,
+               fln + after, "")
 
 
 def loop_case():
@@ -224,6 +250,7 @@ def nothing_needed_case():
 
 if __name__ == "__main__":
     guard_cases()
+    labels_case()
     loop_case()
     function_body_case()
     no_room_case()

@@ -56,21 +56,52 @@ std::vector<BranchSpan> branch_spans(const std::string& text) {
   return spans;
 }
 
+namespace {
+
+// The blank-separated words of a line.
+std::vector<std::string> Words(const std::string& line) {
+  std::vector<std::string> words;
+  std::istringstream in(line);
+  std::string word;
+  while (in >> word)
+    words.push_back(word);
+  return words;
+}
+
+// "PskipN" for an island's skip label: P and N, else false.
+bool SplitSkipLabel(const std::string& label, std::string& prefix,
+                    std::string& number) {
+  std::size_t digits = label.find_last_not_of("0123456789") + 1;
+  if (digits == label.size() || digits < 4 ||
+      label.compare(digits - 4, 4, "skip") != 0)
+    return false;
+  prefix = label.substr(0, digits - 4);
+  number = label.substr(digits);
+  return true;
+}
+
+bool IsBranch(const std::string& word) {
+  return word == "branch" || word == "branchIfTrue" || word == "branchAlways";
+}
+
+}  // namespace
+
 std::string without_islands(const std::string& text) {
   std::vector<std::string> lines = Lines(text);
-  // An island: branch vimbrel_skipN, vimbrel_hopN:, branch T, vimbrel_skipN:
+  // An island: branch PskipN, PhopN:, branch T, PskipN:
   std::map<std::string, std::string> hop_target;
   std::vector<bool> island(lines.size(), false);
   for (std::size_t i = 0; i + 3 < lines.size(); ++i) {
-    std::string first = Trimmed(lines[i]);
-    if (first.rfind("branch vimbrel_skip", 0) != 0)
+    std::vector<std::string> first = Words(lines[i]);
+    std::vector<std::string> jump = Words(lines[i + 2]);
+    std::string prefix, number;
+    if (first.size() != 2 || first[0] != "branch" ||
+        !SplitSkipLabel(first[1], prefix, number) ||
+        Trimmed(lines[i + 1]) != prefix + "hop" + number + ":" ||
+        Trimmed(lines[i + 3]) != first[1] + ":" || jump.size() != 2 ||
+        jump[0] != "branch")
       continue;
-    std::string number = first.substr(19);
-    if (Trimmed(lines[i + 1]) != "vimbrel_hop" + number + ":" ||
-        Trimmed(lines[i + 3]) != "vimbrel_skip" + number + ":" ||
-        Trimmed(lines[i + 2]).rfind("branch ", 0) != 0)
-      continue;
-    hop_target["vimbrel_hop" + number] = Trimmed(lines[i + 2]).substr(7);
+    hop_target[prefix + "hop" + number] = jump[1];
     island[i] = island[i + 1] = island[i + 2] = island[i + 3] = true;
   }
   std::string result;
@@ -78,14 +109,15 @@ std::string without_islands(const std::string& text) {
     if (island[i])
       continue;
     std::string line = lines[i];
-    std::size_t at = line.find("vimbrel_hop");
-    if (at != std::string::npos) {
-      std::size_t end = line.find_first_of(" \t", at);
-      std::string hop = line.substr(at, end == std::string::npos ? end : end - at);
-      std::string target = hop;
+    std::vector<std::string> words = Words(line);
+    // Only a hop that is a branch's whole operand is vimbrel's.
+    if (words.size() >= 2 && IsBranch(words[0]) && hop_target.count(words[1])) {
+      std::string target = words[1];
       for (int guard = 0; hop_target.count(target) && guard < 1000; ++guard)
         target = hop_target[target];
-      line.replace(at, hop.size(), target);
+      std::size_t operand =
+          line.find(words[1], line.find(words[0]) + words[0].size());
+      line.replace(operand, words[1].size(), target);
     }
     result += line + "\n";
   }

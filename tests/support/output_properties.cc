@@ -1,6 +1,7 @@
 #include "support/output_properties.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -96,6 +97,68 @@ bool BlockAt(const Lines& lines, std::size_t at, const Lines& block,
   return true;
 }
 
+// A line of the tracer's code as the prologue table writes it: vimbrel
+// names its labels vimbrelN_tracer_ready and vimbrelN_labelM where the movie
+// has labels like its own.
+std::string WithDefaultLabels(const std::string& line) {
+  std::size_t at = line.find("vimbrel");
+  if (at == std::string::npos)
+    return line;
+  std::size_t digits = at + 7;
+  std::size_t end = line.find_first_not_of("0123456789", digits);
+  if (end == digits || end == std::string::npos || line[end] != '_')
+    return line;
+  std::string renamed = line;
+  if (line.compare(end + 1, 12, "tracer_ready") == 0)
+    renamed.replace(at, end + 1 - at, "vimbrel_");
+  else if (line.compare(end + 1, 5, "label") == 0)
+    renamed.erase(at, end + 1 - at);
+  return renamed;
+}
+
+// The tracer, its labels named as they may be, at lines[at].
+bool PrologueAt(const Lines& lines, std::size_t at, const Lines& prologue) {
+  if (at + prologue.size() > lines.size())
+    return false;
+  for (std::size_t i = 0; i < prologue.size(); ++i) {
+    if (lines[at + i] != prologue[i] &&
+        WithDefaultLabels(lines[at + i]) != prologue[i])
+      return false;
+  }
+  return true;
+}
+
+// A label line: one token that ends with a colon.
+bool LabelOf(const std::string& line, std::string& label) {
+  Lines tokens = Tokens(line, 2);
+  if (tokens.size() != 1 || tokens[0].size() < 2 || tokens[0].back() != ':')
+    return false;
+  label = tokens[0];
+  return true;
+}
+
+// flasm refuses a label defined twice: those vimbrel adds are new.
+std::string CheckAddedLabels(const std::string& input,
+                             const Lines& final_lines) {
+  std::map<std::string, long> in_input, in_final;
+  std::string label;
+  for (const std::string& line : InputLinesWithTokens(input)) {
+    if (LabelOf(line, label))
+      ++in_input[label];
+  }
+  for (const std::string& line : final_lines) {
+    if (LabelOf(line, label))
+      ++in_final[label];
+  }
+  for (const auto& [name, count] : in_final) {
+    auto before = in_input.find(name);
+    long had = before == in_input.end() ? 0 : before->second;
+    if (count > had && (had > 0 || count > 1))
+      return "label " + name + " defined by the movie and by vimbrel";
+  }
+  return "";
+}
+
 std::string Numbered(const std::string& what, std::size_t line) {
   return what + " at line " + std::to_string(line + 1);
 }
@@ -177,13 +240,19 @@ bool IsFrameLine(const std::string& line) {
   return StartsWith(FirstToken(line), "frame");
 }
 
+bool IsInitClipLine(const std::string& line) {
+  return FirstToken(line) == "initMovieClip";
+}
+
 // Where the tracer goes: after the main timeline's first frame line (the
 // first outside defineMovieClip blocks), else after the first frame line
 // followed by a pool, else after the first; frame lines counted from 1, 0
 // for none. A tracer is written when a frame line has a pool, or when
-// functions were traced and there is a frame line.
+// functions were traced and there is a frame line. A traced movie without
+// frame lines has it after its first initMovieClip line.
 struct TracerHost {
   std::size_t frame = 0;
+  bool init_clip = false;
   bool has_pool = false;
 };
 
@@ -192,6 +261,9 @@ TracerHost FindTracerHost(const Lines& intermediate, bool traced) {
   std::set<std::size_t> with_pool;
   bool after_frame = false;
   int clip_depth = 0;
+  int init_clips = 0;
+  bool first_init_clip_has_pool = false;
+  bool after_first_init_clip = false;
   for (const std::string& line : intermediate) {
     if (!HoldsToken(line))
       continue;
@@ -201,6 +273,9 @@ TracerHost FindTracerHost(const Lines& intermediate, bool traced) {
       if (!first_with_pool)
         first_with_pool = frames;
     }
+    if (after_first_init_clip)
+      first_init_clip_has_pool = StartsWith(first_token, "constants");
+    after_first_init_clip = IsInitClipLine(line) && ++init_clips == 1;
     after_frame = IsFrameLine(line);
     if (after_frame) {
       ++frames;
@@ -217,6 +292,11 @@ TracerHost FindTracerHost(const Lines& intermediate, bool traced) {
     }
   }
   TracerHost host;
+  if (!first && traced && init_clips) {
+    host.init_clip = true;
+    host.has_pool = first_init_clip_has_pool;
+    return host;
+  }
   if (!first_with_pool && !(traced && first))
     return host;
   host.frame = first_main ? first_main : first_with_pool ? first_with_pool
@@ -243,29 +323,44 @@ std::string CheckFinal(const Lines& intermediate, const Lines& final_lines,
     return "pass one wrote the tracer, but not after the tracer's pool";
   std::size_t frames = 0;
   bool after_frame = false;
+  bool after_host_clip = false;
+  int init_clips = 0;
   std::size_t at = 0;
-  auto merged_pool_and_tracer = [&](bool tracer_follows) {
+  // Lines of the tracer that pass one wrote, still to be passed over: the
+  // final file has them too, its labels named as they may be.
+  std::size_t tracer_lines_left = 0;
+  auto merged_pool_and_tracer = [&]() {
     std::string broken = CheckMergedPoolAt(final_lines, at, traced);
-    if (broken.empty() && tracer_follows) {
-      if (!MatchesAt(final_lines, at, prologue))
+    if (broken.empty()) {
+      if (!PrologueAt(final_lines, at, prologue))
         return Numbered("no tracer after the pool written for it", at);
       at += prologue.size();
     }
     return broken;
   };
   for (const std::string& line : intermediate) {
-    if (!HoldsToken(line))
+    if (!HoldsToken(line) || (tracer_lines_left && tracer_lines_left--))
       continue;
     std::string first = FirstToken(line);
+    if (after_host_clip && StartsWith(first, "constants")) {
+      after_host_clip = false;
+      std::string broken = merged_pool_and_tracer();
+      if (!broken.empty())
+        return broken;
+      continue;
+    }
+    after_host_clip = false;
     if (after_frame && StartsWith(first, "constants")) {
       after_frame = false;
       // Pools before the tracer's frame stay, those after it go.
       if (frames > host.frame)
         continue;
       if (frames == host.frame) {
-        std::string broken = merged_pool_and_tracer(!pass_one_wrote_tracer);
+        std::string broken = merged_pool_and_tracer();
         if (!broken.empty())
           return broken;
+        if (pass_one_wrote_tracer)
+          tracer_lines_left = prologue.size();
         continue;
       }
     }
@@ -273,31 +368,34 @@ std::string CheckFinal(const Lines& intermediate, const Lines& final_lines,
       return Numbered("final file differs from the intermediate", at);
     ++at;
     after_frame = IsFrameLine(line);
-    if (after_frame && ++frames == host.frame && !host.has_pool) {
-      std::string broken = merged_pool_and_tracer(true);
+    bool at_host = (after_frame && ++frames == host.frame) ||
+                   (host.init_clip && IsInitClipLine(line) && ++init_clips == 1);
+    if (at_host && !host.has_pool) {
+      std::string broken = merged_pool_and_tracer();
       if (!broken.empty())
         return broken;
     }
+    after_host_clip = at_host && host.init_clip && host.has_pool;
   }
   if (at != final_lines.size())
     return Numbered("final file has extra lines", at);
   return "";
 }
 
-// Wherever the tracer came from, a traced movie with a frame line has it
-// once, right after the one merged pool.
+// Wherever the tracer came from, a traced movie with a frame or an
+// initMovieClip line has it once, right after the one merged pool.
 std::string CheckOneTracer(const Lines& intermediate, const Lines& final_lines,
                            const Lines& prologue,
                            const std::set<std::string>& traced) {
-  bool has_frame = false;
+  bool has_host = false;
   for (const std::string& line : intermediate)
-    has_frame = has_frame || IsFrameLine(line);
-  if (traced.empty() || !has_frame)
+    has_host = has_host || IsFrameLine(line) || IsInitClipLine(line);
+  if (traced.empty() || !has_host)
     return "";
   int pools_before_tracer = 0;
   for (std::size_t i = 0; i + 1 < final_lines.size(); ++i) {
     if (StartsWith(final_lines[i], "    constants ") &&
-        MatchesAt(final_lines, i + 1, prologue))
+        PrologueAt(final_lines, i + 1, prologue))
       ++pools_before_tracer;
   }
   if (pools_before_tracer != 1)
@@ -330,6 +428,8 @@ std::string check_rewrite_properties(const std::string& input,
   if (broken.empty())
     broken = CheckOneTracer(intermediate_lines, final_lines, final_prologue,
                             traced);
+  if (broken.empty())
+    broken = CheckAddedLabels(input, SplitLines(final_output));
   if (!broken.empty())
     return "final: " + broken;
   return "";

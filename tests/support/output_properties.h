@@ -18,7 +18,11 @@
 ///   the first with a pool, else the first; its pool, or one written right
 ///   after the frame line, is the merged pool followed by the tracer; pools
 ///   after earlier frame lines stay, after later ones go; a traced movie
-///   with a frame line has exactly one pool followed by the tracer.
+///   without frame lines has them after its first initMovieClip line; a
+///   traced movie with either line has exactly one pool followed by the
+///   tracer.
+/// - every label that vimbrel adds is defined once, and not by the movie;
+///   the tracer may name its labels vimbrelN_tracer_ready, vimbrelN_labelM.
 /// The final file is compared with its islands taken out.
 /// Returns an empty string when all hold, else what broke.
 /// `prologue_template` is the tracer's code that the run wrote.

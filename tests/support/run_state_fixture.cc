@@ -27,7 +27,7 @@ std::string run_pass_two(const std::string& input, long tracer_frame) {
   run_state.output = std::make_unique<LineWriter>();
   run_state.state = Rescan;
   run_state.tracer_frame = tracer_frame;
-  run_state.tracer_frame_has_pool = true;
+  run_state.tracer_host_has_pool = true;
   run_state.tracer_in_intermediate = true;
   run_state.frame_lines_copied = 0;
   run_state.constants_done = 0;

@@ -57,8 +57,18 @@ def expand(text, intermediate):
             out += block(line[7:].decode("latin-1"), "startTrace")
         elif line.startswith(b"@EXIT "):
             out += block(line[6:].decode("latin-1"), "endTrace")
-        elif line in PROLOGUES:
-            out += open(os.path.join(GOLDEN, PROLOGUES[line]), "rb").read()
+        elif line.split(b" ")[0] in PROLOGUES:
+            words = line.split(b" ")
+            prologue = open(os.path.join(GOLDEN, PROLOGUES[words[0]]), "rb").read()
+            for word in words[1:]:
+                if word == b"collecting":
+                    prologue = prologue.replace(b"    push FALSE\n", b"    push TRUE\n")
+                elif word.startswith(b"labels="):
+                    prefix = word[7:]
+                    prologue = prologue.replace(b"vimbrel_tracer_ready", prefix + b"tracer_ready")
+                    for label in (b"label10000000", b"label1000001", b"label1000002"):
+                        prologue = prologue.replace(label, prefix + label)
+            out += prologue
         else:
             out += line + b"\n"
     if intermediate:
