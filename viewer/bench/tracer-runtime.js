@@ -287,7 +287,7 @@ function table(rows, results) {
 const folder = await mkdtemp(join(tmpdir(), 'vimbrel-bench-'));
 // The movies are served as they are built.
 const movies = {};
-const server = await serve(0, '127.0.0.1', movies);
+const server = await serve(0, '127.0.0.1', { files: movies });
 const browser = await chromium.launch(headlessOptions());
 try {
   const results = [];

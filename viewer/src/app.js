@@ -3,6 +3,7 @@
 
 import { parseDump, repeatedPrefix, buildCallTree, functionStats, toChromeTrace } from './trace.js';
 import { drawCalls } from './chart.js';
+import { movieSignature, tracerOf } from './swf.js';
 
 const status = document.querySelector('#status');
 const problem = document.querySelector('#problem');
@@ -128,9 +129,28 @@ function showDump(text) {
   say(`Dump ${number} received: ${fresh.length} new records.`);
 }
 
-// The movie as it is played: sent to the server, which traces it when it
-// has no tracer. Resolves to a URL of it, or to null when that failed.
-async function tracedMovie(bytes, label) {
+// What vimbrel put into a movie's bytes, read here, so that a traced movie
+// plays without the server.
+async function tracerInBytes(buffer) {
+  const bytes = new Uint8Array(buffer);
+  const signature = movieSignature(bytes);
+  if (!signature || signature === 'ZWS') return { traced: false, collectsFromStart: false };
+  let body = bytes.subarray(8);
+  if (signature === 'CWS') {
+    try {
+      const inflated = new Blob([body]).stream().pipeThrough(new DecompressionStream('deflate'));
+      body = new Uint8Array(await new Response(inflated).arrayBuffer());
+    } catch {
+      // A movie cut short: what inflated before the break is all we read.
+      return { traced: false, collectsFromStart: false };
+    }
+  }
+  return tracerOf(body);
+}
+
+// A movie without a tracer, sent to the server, which traces a copy.
+// Resolves to a URL of it, or to null when that failed.
+async function tracedCopy(bytes, label) {
   say(`Tracing ${label}: the server looks for a tracer and, without one, adds it ` +
       '(flasm -d, vimbrel --clock=date, flasm -a)...');
   let response;
@@ -149,20 +169,45 @@ async function tracedMovie(bytes, label) {
   }
   const how = response.headers.get('X-Vimbrel-Traced');
   const blob = await response.blob();
-  return { url: URL.createObjectURL(blob), traced: how === 'now' };
+  const { collectsFromStart } = await tracerInBytes(await blob.arrayBuffer());
+  return { url: URL.createObjectURL(blob), traced: how, collectsFromStart };
 }
 
-async function movieBytes(source, label) {
-  if (source instanceof Blob) return source.arrayBuffer();
+// A movie the page opens by its URL plays from that URL, so that what it
+// loads by relative paths is found beside it. A folder of movies that the
+// server serves (npm start -- --movies DIR) traces it, and what it loads,
+// on request.
+async function movieFromUrl(url, label) {
   say(`Fetching ${label}...`);
+  let response;
+  let bytes;
   try {
-    const response = await fetch(source);
+    response = await fetch(url);
     if (!response.ok) throw new Error(`${response.status} ${response.statusText}`);
-    return await response.arrayBuffer();
+    bytes = await response.arrayBuffer();
   } catch (error) {
     sayProblem(`Could not fetch ${label}`, error.message);
     return null;
   }
+  const how = response.headers.get('X-Vimbrel-Traced');
+  if (how === 'failed') {
+    const failed = JSON.parse(decodeURIComponent(response.headers.get('X-Vimbrel-Problem') ?? '%7B%7D'));
+    sayProblem(`Could not trace ${label}: ${failed.step} failed`, failed.message ?? '', failed.output);
+    return null;
+  }
+  const tracer = await tracerInBytes(bytes);
+  if (!tracer.traced) return tracedCopy(bytes, label);
+  // What it loads by a relative path is beside it; Ruffle resolves
+  // against the page unless told.
+  const base = new URL('.', new URL(url, location.href)).href;
+  return { url, base, traced: how === 'now' ? 'now' : 'already', collectsFromStart: tracer.collectsFromStart };
+}
+
+async function movieFromFile(file, label) {
+  const bytes = await file.arrayBuffer();
+  const tracer = await tracerInBytes(bytes);
+  if (!tracer.traced) return tracedCopy(bytes, label);
+  return { url: URL.createObjectURL(file), traced: 'already', collectsFromStart: tracer.collectsFromStart };
 }
 
 async function loadMovie(source, label) {
@@ -171,9 +216,8 @@ async function loadMovie(source, label) {
     return;
   }
   document.body.dataset.movie = 'loading';
-  const bytes = await movieBytes(source, label);
-  if (!bytes) return;
-  const movie = await tracedMovie(bytes, label);
+  const movie = source instanceof Blob ? await movieFromFile(source, label)
+    : await movieFromUrl(source, label);
   if (!movie) return;
   const url = movie.url;
   if (player) player.remove();
@@ -182,8 +226,8 @@ async function loadMovie(source, label) {
   const api = player.ruffle();
   say(`Loading ${label}...`);
   try {
-    await api.load({ url, autoplay: 'on', splashScreen: false, unmuteOverlay: 'hidden',
-                     openUrlMode: 'deny', preferredRenderer: 'canvas',
+    await api.load({ url, base: movie.base ?? null, autoplay: 'on', splashScreen: false,
+                     unmuteOverlay: 'hidden', openUrlMode: 'deny', preferredRenderer: 'canvas',
                      allowScriptAccess: true });
     api.traceObserver = (message) => console.log(`[movie] ${message}`);
     api.addFSCommandHandler((command, args) => {
@@ -194,9 +238,11 @@ async function loadMovie(source, label) {
     });
     toggle.disabled = false;
     document.body.dataset.movie = 'loaded';
-    document.body.dataset.traced = movie.traced ? 'now' : 'already';
-    say(`${label} is playing${movie.traced ? ', traced by the server' : ''}. ` +
-        'Click it, then press F12 to start collecting.');
+    document.body.dataset.traced = movie.traced;
+    say(`${label} is playing${movie.traced === 'now' ? ', traced by the server' : ''}. ` +
+        (movie.collectsFromStart
+          ? 'Its tracer collects from its start: click it, then press F12 to see the records.'
+          : 'Click it, then press F12 to start collecting.'));
   } catch (error) {
     sayProblem(`Could not play ${label}`, String(error.message ?? error));
   }

@@ -17,8 +17,11 @@ async function play(url) {
   document.querySelector('#player').append(player);
   player.addEventListener('loadedmetadata', () => { capture.state = 'playing'; });
   const api = player.ruffle();
-  await api.load({ url, autoplay: 'on', splashScreen: false, unmuteOverlay: 'hidden',
-                   openUrlMode: 'deny', preferredRenderer: 'canvas', allowScriptAccess: true });
+  // What the movie loads by a relative path is beside it, as on the
+  // movie's own site; Ruffle resolves against the page unless told.
+  await api.load({ url, base: new URL('.', new URL(url, location.href)).href, autoplay: 'on',
+                   splashScreen: false, unmuteOverlay: 'hidden', openUrlMode: 'deny',
+                   preferredRenderer: 'canvas', allowScriptAccess: true });
   api.addFSCommandHandler((command, args) => {
     if (command !== 'save') return false;
     capture.dumps.push(String(args));

@@ -78,23 +78,61 @@ export async function findVimbrel(option) {
   throw new StepError('finding the tools', VIMBREL_MISSING);
 }
 
+// The tools running now, so that they end when we do: a flasm stuck on a
+// damaged movie would otherwise go on after the capture or the server.
+const running = new Set();
+
+function end(child) {
+  try {
+    // POSIX: the tool's whole process group, a shell script's children too.
+    if (WINDOWS) child.kill('SIGKILL');
+    else process.kill(-child.pid, 'SIGKILL');
+  } catch {
+    // It has ended already.
+  }
+}
+
+/** Ends every tool still running. Synchronous, so that an exit handler can call it. */
+export function endRunningTools() {
+  for (const child of running) end(child);
+  running.clear();
+}
+process.on('exit', endRunningTools);
+
 /**
  * Runs `program` with `args` in `cwd`, no shell between, so that any name
- * is passed as it is. Resolves to its status and both outputs as buffers.
+ * is passed as it is. Resolves to its status, the signal that ended it,
+ * whether it ran past `timeoutSeconds` (then it is ended) and both outputs
+ * as buffers.
  */
-export function runProgram(program, args, cwd) {
+export function runProgram(program, args, cwd, { timeoutSeconds = 0 } = {}) {
   return new Promise((done, fail) => {
-    const child = spawn(program, args, { cwd, windowsHide: true });
+    const child = spawn(program, args, { cwd, windowsHide: true, detached: !WINDOWS });
+    running.add(child);
     const stdout = [];
     const stderr = [];
+    let timedOut = false;
+    const timer = timeoutSeconds > 0 ? setTimeout(() => {
+      timedOut = true;
+      end(child);
+    }, timeoutSeconds * 1000) : null;
     child.stdout.on('data', (chunk) => stdout.push(chunk));
     child.stderr.on('data', (chunk) => stderr.push(chunk));
-    child.on('error', fail);
-    child.on('close', (status, signal) => done({
-      status: status ?? 128,
-      signal,
-      stdout: Buffer.concat(stdout),
-      stderr: Buffer.concat(stderr),
-    }));
+    child.on('error', (error) => {
+      clearTimeout(timer);
+      running.delete(child);
+      fail(error);
+    });
+    child.on('close', (status, signal) => {
+      clearTimeout(timer);
+      running.delete(child);
+      done({
+        status: status ?? 128,
+        signal: timedOut ? null : signal,
+        timedOut,
+        stdout: Buffer.concat(stdout),
+        stderr: Buffer.concat(stderr),
+      });
+    });
   });
 }

@@ -5,17 +5,17 @@ import { basename, join } from 'node:path';
 import { readFile, writeFile } from 'node:fs/promises';
 import { inflateSync, constants as zlib } from 'node:zlib';
 import { StepError, findFlasm, findVimbrel, runProgram } from './tools.js';
+import { movieSignature, tracerOf } from './swf.js';
+
+export { movieSignature };
 
 export const CLOCKS = ['date', 'getTimer'];
 
+/** How long a tool may run on one movie, in seconds, unless told otherwise. */
+export const TOOL_TIMEOUT = 60;
+
 // The tracer needs _global, which came with Flash 6.
 const FIRST_FLASH_WITH_GLOBAL = 6;
-
-/** 'FWS', 'CWS' (zlib) or 'ZWS' (LZMA) for a movie, else null. */
-export function movieSignature(bytes) {
-  const signature = bytes.subarray(0, 3).toString('latin1');
-  return ['FWS', 'CWS', 'ZWS'].includes(signature) && bytes.length >= 8 ? signature : null;
-}
 
 /** The movie's bytes after its 8-byte header, inflated when compressed. */
 function movieBody(bytes) {
@@ -28,9 +28,22 @@ function movieBody(bytes) {
   }
 }
 
+/** What vimbrel put into the movie `bytes`: { traced, collectsFromStart }. */
+export function tracerInMovie(bytes) {
+  if (!movieSignature(bytes)) return { traced: false, collectsFromStart: false };
+  return tracerOf(movieBody(bytes));
+}
+
 /** True for a movie that vimbrel traced: its blocks push '_tracer_'. */
 export function hasTracer(bytes) {
-  return movieSignature(bytes) !== null && movieBody(bytes).includes('_tracer_\0', 0, 'latin1');
+  return tracerInMovie(bytes).traced;
+}
+
+/** vimbrel's options for `options`: the clock, --collect-from-start, --only and --skip. */
+export function vimbrelOptions({ clock = 'date', collectFromStart = false, only = [], skip = [] } = {}) {
+  return [`--clock=${clock}`, ...(collectFromStart ? ['--collect-from-start'] : []),
+          ...only.flatMap((pattern) => ['--only', pattern]),
+          ...skip.flatMap((pattern) => ['--skip', pattern])];
 }
 
 // flasm writes the movie's name into its text and reads it back from there:
@@ -48,13 +61,15 @@ function text(buffer) {
 const FLASM_SETTINGS = 'literalconstants = 1\nliteralregisters = 1\n';
 
 /**
- * Traces `moviePath` into `folder` with `clock`; calls `onStep(text)` as
- * each step starts. Resolves to the paths of the traced movie and its
- * texts, or rejects with a StepError that names the step that failed.
- * Messages call the movie `label` (its path).
+ * Traces `moviePath` into `folder` with vimbrel's `options` (see
+ * vimbrelOptions); calls `onStep(text)` as each step starts. Each tool may
+ * run `toolTimeout` seconds. Resolves to the paths of the traced movie and
+ * its texts, and what vimbrel said (`notes`), or rejects with a StepError
+ * that names the step that failed. Messages call the movie `label` (its
+ * path).
  */
 export async function traceMovie(moviePath, folder, options = {}) {
-  const { clock = 'date', onStep = () => {}, label = moviePath } = options;
+  const { clock = 'date', onStep = () => {}, label = moviePath, toolTimeout = TOOL_TIMEOUT } = options;
   if (!CLOCKS.includes(clock)) {
     throw new StepError('tracing with vimbrel', `there is no clock ${clock}: the clocks are date and getTimer`);
   }
@@ -90,8 +105,9 @@ export async function traceMovie(moviePath, folder, options = {}) {
   await writeFile(files.movie, bytes);
   await writeFile(join(folder, 'flasm.ini'), FLASM_SETTINGS);
 
+  const run = (program, args, step) => runTool(program, args, folder, step, toolTimeout);
   onStep('disassembling with flasm');
-  const disassembled = await run(flasm, ['-d', swf], folder, 'disassembling with flasm');
+  const disassembled = await run(flasm, ['-d', swf], 'disassembling with flasm');
   // flasm says "Error ..." on standard error, and may exit with 0 all the
   // same, when it cannot read the movie.
   if (disassembled.status !== 0 || /Error/.test(disassembled.stderr.toString('latin1')) ||
@@ -102,8 +118,9 @@ export async function traceMovie(moviePath, folder, options = {}) {
   }
   await writeFile(files.flm, disassembled.stdout);
 
-  onStep(`tracing with vimbrel --clock=${clock}`);
-  const traced = await run(vimbrel, [`--clock=${clock}`, '--', `${stem}.flm`], folder, 'tracing with vimbrel');
+  const vimbrelArguments = vimbrelOptions(options);
+  onStep(`tracing with vimbrel ${vimbrelArguments.join(' ')}`);
+  const traced = await run(vimbrel, [...vimbrelArguments, '--', `${stem}.flm`], 'tracing with vimbrel');
   const said = text(traced.stderr);
   const noTracer = said.split('\n').filter((line) => /^Warning: .*the tracer/.test(line));
   if (traced.status !== 0 || noTracer.length) {
@@ -115,19 +132,33 @@ export async function traceMovie(moviePath, folder, options = {}) {
   // flasm works in a file named like vimbrel's .tmp, beside the movie, and
   // removes it.
   const intermediate = await readFile(files.tmp);
-  const assembled = await run(flasm, ['-a', `${stem}.fln`], folder, 'assembling with flasm');
+  const assembled = await run(flasm, ['-a', `${stem}.fln`], 'assembling with flasm');
   await writeFile(files.tmp, intermediate);
   const flasmSaid = text(Buffer.concat([assembled.stdout, assembled.stderr]));
   if (assembled.status !== 0 || !flasmSaid.includes('successfully assembled')) {
     throw new StepError('assembling with flasm', 'flasm refuses the traced text', flasmSaid);
   }
-  return { ...files, warnings: said.split('\n').filter((line) => line.startsWith('Warning: ')) };
+  // All but its progress.
+  const notes = said.split('\n').filter((line) => line && !/^(Finished |Shutting down)/.test(line));
+  return { ...files, notes };
 }
 
-async function run(program, args, folder, step) {
+// Runs a tool for `step`: one that runs past `timeout` seconds is ended,
+// and one that a signal ends is said to have been.
+async function runTool(program, args, folder, step, timeout) {
+  const tool = basename(program).replace(/\.exe$/i, '');
+  let result;
   try {
-    return await runProgram(program, args, folder);
+    result = await runProgram(program, args, folder, { timeoutSeconds: timeout });
   } catch (error) {
     throw new StepError(step, `cannot run ${program}: ${error.message}`);
   }
+  if (result.timedOut) {
+    throw new StepError(step, `${tool} did not finish within ${timeout} s (--tool-timeout) and was stopped`);
+  }
+  if (result.signal) {
+    throw new StepError(step, `${tool} was ended by ${result.signal}`,
+                        text(Buffer.concat([result.stdout.subarray(0, 2000), result.stderr])));
+  }
+  return result;
 }

@@ -39,7 +39,8 @@ function answerProblem(response, status, error) {
  * A request handler for POST /trace?clock=CLOCK (date by default). Answers
  * with the movie to play: as sent when it has a tracer (X-Vimbrel-Traced:
  * already), else traced here (X-Vimbrel-Traced: now); or with 422 and the
- * step that failed as JSON. `tools` names flasm and vimbrel, if given.
+ * step that failed as JSON. `tools` are traceMovie's options: flasm and
+ * vimbrel, the tools' time limit, --only and --skip.
  */
 export function traceUploads(server, tools = {}) {
   let root = null;
@@ -70,7 +71,7 @@ export function traceUploads(server, tools = {}) {
       await mkdir(join(folder, 'traced'));
       await writeFile(join(folder, 'movie.swf'), bytes);
       const traced = await traceMovie(join(folder, 'movie.swf'), join(folder, 'traced'),
-                                      { clock, label: 'the movie', ...tools });
+                                      { ...tools, clock, label: 'the movie' });
       response.writeHead(200, { 'Content-Type': 'application/x-shockwave-flash', 'X-Vimbrel-Traced': 'now' });
       response.end(await readFile(traced.movie));
     } catch (error) {

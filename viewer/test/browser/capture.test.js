@@ -87,7 +87,7 @@ test('an untraced movie is traced as a copy, kept when asked, and captured',
     const kept = join(folder, 'kept');
     const run = capture([movie, '--seconds', '2', '--out', out, '--keep', kept]);
     assert.equal(run.status, 0, run.stderr);
-    assert.match(run.stderr, /^traced a copy of .*demo\.swf in \d+\.\d\d s \(flasm -d, vimbrel --clock=date, flasm -a\)$/m);
+    assert.match(run.stderr, /^traced a copy of .*demo\.swf in \d+\.\d\d s \(flasm -d, vimbrel --clock=date --collect-from-start, flasm -a\)$/m);
     const totals = pairUp(readFileSync(join(out, 'dump.txt'), 'utf8'));
     for (const name of DEMO_FUNCTIONS) assert.ok(totals.has(name), `${name} in the dump`);
     assert.deepEqual(readFileSync(movie), before, 'the movie is not written to');
@@ -99,7 +99,8 @@ test('an untraced movie is traced as a copy, kept when asked, and captured',
     copyFileSync(movie, join(byHand, 'demo.swf'));
     const flm = spawnSync(process.env.FLASM, ['-d', 'demo.swf'], { cwd: byHand });
     writeFileSync(join(byHand, 'demo.flm'), flm.stdout);
-    const traced = spawnSync(VIMBREL, ['--clock=date', 'demo.flm'], { cwd: byHand, encoding: 'utf8' });
+    const traced = spawnSync(VIMBREL, ['--clock=date', '--collect-from-start', 'demo.flm'],
+                             { cwd: byHand, encoding: 'utf8' });
     assert.equal(traced.status, 0, traced.stderr);
     assert.deepEqual(readFileSync(join(kept, 'demo.flm')), readFileSync(join(byHand, 'demo.flm')));
     assert.deepEqual(readFileSync(join(kept, 'demo.fln')), readFileSync(join(byHand, 'demo.fln')));
@@ -174,9 +175,10 @@ test('errors: a missing movie, a file that is no SWF, one flasm cannot read, one
     assert.equal(run.status, 3);
     assert.match(run.stderr, /no trace arrived: .*cut\.swf sent no FSCommand "save".* Ruffle reported: Unexpected EOF when reading tag\n$/);
 
+    // No browser: what was tried, and how to get one.
     run = capture([fixture('demo-traced.swf')], { CHROMIUM: join(folder, 'no-chromium') });
     assert.equal(run.status, 1);
-    assert.match(run.stderr, /Chromium is not installed .*sudo apt-get install chromium/);
+    assert.match(run.stderr, /no browser to play the movie in: CHROMIUM names .*no-chromium, which is not a program; no Google Chrome .*; no Microsoft Edge .*"sudo apt-get install chromium"/);
   });
 });
 

@@ -72,6 +72,18 @@ const HOST = [`
     stop
 `];
 
+// Calls setup() once, in its first frame, and stops.
+const START = [`
+    constants 'setup'
+    function setup ()
+    end // of function
+
+    push 0.0, 'setup'
+    callFunction
+    pop
+    stop
+`];
+
 let folder;
 let movies;
 let server;
@@ -83,8 +95,10 @@ before(async () => {
   movies = {
     '/capture/loop.swf': await buildMovie({ folder, name: 'loop', frames: LOOP, clock: 'getTimer' }),
     '/capture/host.swf': await buildMovie({ folder, name: 'host', frames: HOST }),
+    '/capture/start.swf': await buildMovie({ folder, name: 'start', frames: START, clock: 'date',
+                                             options: ['--collect-from-start'] }),
   };
-  server = await serve(0, '127.0.0.1', movies);
+  server = await serve(0, '127.0.0.1', { files: movies });
   browser = await chromium.launch(headlessOptions());
 });
 
@@ -94,8 +108,9 @@ after(async () => {
   if (folder) await rm(folder, { recursive: true, force: true });
 });
 
-// Plays `movie`, releases F12 twice a second apart, waits for saves.
-async function record(movie) {
+// Plays `movie`, releases F12 `releases` times a second apart, waits for
+// saves.
+async function record(movie, releases = 2) {
   const page = await browser.newPage();
   try {
     await page.goto(`http://127.0.0.1:${server.address().port}/capture.html?movie=${movie}`);
@@ -104,14 +119,14 @@ async function record(movie) {
     await player.click();
     await player.focus();
     await page.waitForTimeout(1000);
-    for (let i = 0; i < 2; i++) {
+    for (let i = 0; i < releases; i++) {
       await page.keyboard.down('F12');
       await page.keyboard.up('F12');
       await page.waitForTimeout(1000);
     }
     await page.waitForTimeout(1000);
     const saves = await page.evaluate(() => window.vimbrelCapture.dumps);
-    const collected = await page.evaluate(() => document.querySelector('ruffle-player').collected());
+    const collected = await page.evaluate(() => document.querySelector('ruffle-player').collected?.());
     return { saves, collected };
   } finally {
     await page.close();
@@ -141,4 +156,11 @@ test('two traced movies in one player share the tracer: one save with the calls 
   // Each level calls step() every other frame: both together call it about
   // once a frame.
   assertOneSaveOfEveryCall(await record('/capture/host.swf'), 20);
+});
+
+test('a tracer made to collect from the start holds the first frame\'s call at the first release',
+     { skip: NO_FLASM }, async () => {
+  const { saves } = await record('/capture/start.swf', 1);
+  assert.equal(saves.length, 1, `${saves.length} saves`);
+  assert.match(saves[0], /^setup Enter \d+,setup Exit \d+$/);
 });

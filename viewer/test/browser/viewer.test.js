@@ -8,21 +8,40 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
+import { createServer } from 'node:http';
 import { serve } from '../../serve.js';
 import { headlessOptions } from '../../src/headless-chromium.js';
+import { MovieFolder, contentType } from '../../src/movie-folder.js';
+import { buildMovie } from '../support/build-movie.js';
 import { minimalSwf } from '../support/minimal-swf.js';
 import { NO_FLASM } from '../support/flasm.js';
+
+const VIEWER = fileURLToPath(new URL('../../', import.meta.url));
 
 const OUTPUT = fileURLToPath(new URL('../output/', import.meta.url));
 const EXPECTED = ['_root.onEnterFrame', 'foo', 'bar', 'obj.m', 'Cls', 'Cls.m', 'Cls.getV', 'baz', 'anon0'];
 let server;
 let context;
 let profile;
+// The viewer as plain files, as any web server serves them: no tracing.
+let staticServer;
+const staticRequests = [];
 
 before(async () => {
   profile = await mkdtemp(join(tmpdir(), 'vimbrel-viewer-'));
   await writeFile(join(profile, 'old.swf'), minimalSwf({ version: 5 }));
-  server = await serve(0, '127.0.0.1', { '/generated/old.swf': join(profile, 'old.swf') });
+  server = await serve(0, '127.0.0.1', { files: { '/generated/old.swf': join(profile, 'old.swf') } });
+  staticServer = createServer(async (request, response) => {
+    const path = decodeURIComponent(new URL(request.url, 'http://localhost').pathname);
+    staticRequests.push(`${request.method} ${path}`);
+    try {
+      const body = await readFile(join(VIEWER, path));
+      response.writeHead(200, { 'Content-Type': contentType(path) }).end(body);
+    } catch {
+      response.writeHead(404).end();
+    }
+  });
+  await new Promise((done) => staticServer.listen(0, '127.0.0.1', done));
   await mkdir(OUTPUT, { recursive: true });
   context = await chromium.launchPersistentContext(profile, headlessOptions({
     acceptDownloads: true,
@@ -33,6 +52,7 @@ before(async () => {
 after(async () => {
   await context?.close();
   server?.close();
+  staticServer?.close();
   if (profile) await rm(profile, { recursive: true, force: true });
 });
 
@@ -52,13 +72,15 @@ async function recordOnce(page) {
   return dump;
 }
 
-test('records the demo movie with F12 and shows its calls', async () => {
+test('records the demo movie with F12 and shows its calls, from plain files', async () => {
   const page = await context.newPage();
   const problems = [];
   page.on('pageerror', (error) => problems.push(error.message));
-  const base = `http://127.0.0.1:${server.address().port}`;
+  // A movie that comes traced needs no server of ours.
+  const base = `http://127.0.0.1:${staticServer.address().port}`;
   await page.goto(`${base}/index.html?movie=test/fixtures/demo-traced.swf`);
   await page.waitForSelector('body[data-movie="loaded"]', { timeout: 30000 });
+  assert.match(await page.textContent('#status'), /^test\/fixtures\/demo-traced\.swf is playing\. Click it/);
   await page.waitForTimeout(500);
 
   const dump = await recordOnce(page);
@@ -99,6 +121,68 @@ test('records the demo movie with F12 and shows its calls', async () => {
   assert.ok(secondRaw.length > 0);
   assert.equal(await second.getAttribute('data-balanced'), 'true');
   assert.deepEqual(problems, []);
+  assert.deepEqual(staticRequests.filter((request) => !request.startsWith('GET ')), []);
+});
+
+test('plays a movie of a folder by its path; what it loads is traced on request too',
+     { skip: NO_FLASM }, async () => {
+  const movies = join(profile, 'game');
+  await mkdir(movies);
+  await buildMovie({ folder: movies, name: 'main', frames: [`
+    constants 'start', 'level.swf', '_level1'
+    function start ()
+    end // of function
+
+    push 0.0, 'start'
+    callFunction
+    pop
+    push 'level.swf', '_level1'
+    loadMovieNum
+    stop
+`] });
+  await buildMovie({ folder: movies, name: 'level', frames: [`
+    constants 'level'
+    function level ()
+    end // of function
+
+    push 0.0, 'level'
+    callFunction
+    pop
+    stop
+`] });
+  const traced = [];
+  const folderServer = await serve(0, '127.0.0.1', {
+    movies: new MovieFolder({ root: movies, work: join(profile, 'work'),
+                              traceOptions: { clock: 'date', collectFromStart: true },
+                              onEvent: (event) => traced.push(`${event.kind} ${event.path}`) }),
+  });
+  try {
+    const page = await context.newPage();
+    const problems = [];
+    page.on('pageerror', (error) => problems.push(error.message));
+    await page.goto(`http://127.0.0.1:${folderServer.address().port}/index.html?movie=/movies/main.swf`);
+    await page.waitForSelector('body[data-movie="loaded"]', { timeout: 30000 });
+    assert.equal(await page.getAttribute('body', 'data-traced'), 'now');
+    assert.match(await page.textContent('#status'),
+                 /^\/movies\/main\.swf is playing, traced by the server\. Its tracer collects from its start/);
+    const player = page.locator('ruffle-player');
+    await player.click();
+    await player.focus();
+    await page.waitForTimeout(1000);
+    // Collecting from the start, one release stops and sends.
+    await page.keyboard.down('F12');
+    await page.keyboard.up('F12');
+    const dump = page.locator('article.dump[data-dump="1"]');
+    await dump.waitFor({ timeout: 15000 });
+    const raw = await dump.locator('.records li').allTextContents();
+    assert.match(raw[0], /^start Enter \d+$/);
+    assert.ok(raw.some((record) => /^level Enter \d+$/.test(record)), raw.join(','));
+    assert.deepEqual(traced, ['traced main.swf', 'traced level.swf']);
+    await page.screenshot({ path: join(OUTPUT, 'viewer-folder-of-movies.png'), fullPage: true });
+    assert.deepEqual(problems, []);
+  } finally {
+    folderServer.close();
+  }
 });
 
 test('traces an untraced movie that is opened, then records it', { skip: NO_FLASM }, async () => {

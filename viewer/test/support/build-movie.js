@@ -9,11 +9,12 @@ import { findFlasm, findVimbrel, runProgram } from '../../src/tools.js';
 
 /**
  * Writes `name`.swf into `folder` from `frames`, the flasm text of each
- * frame's actions. Its text says its version unless `sayVersion` is false.
+ * frame's actions, traced with `clock` and vimbrel's `options` when a clock
+ * is given. Its text says its version unless `sayVersion` is false.
  * Resolves to its path.
  */
 export async function buildMovie({ folder, name, frames, version = 8, frameRate = 30, clock = null,
-                                   sayVersion = true }) {
+                                   options = [], sayVersion = true }) {
   const header = `movie '${name}.swf'` + (sayVersion
     ? ` // flash ${version}, total frames: ${frames.length}, frame rate: ${frameRate} fps, 550x400 px`
     : '');
@@ -23,7 +24,7 @@ export async function buildMovie({ folder, name, frames, version = 8, frameRate 
   await writeFile(join(folder, `${name}.flm`), text);
   let source = `${name}.flm`;
   if (clock) {
-    const traced = await runProgram(await findVimbrel(), [`--clock=${clock}`, source], folder);
+    const traced = await runProgram(await findVimbrel(), [`--clock=${clock}`, ...options, source], folder);
     if (traced.status !== 0) throw new Error(`vimbrel: ${traced.stderr}`);
     source = `${name}.fln`;
   }

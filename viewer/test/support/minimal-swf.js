@@ -41,3 +41,44 @@ export function minimalSwf({ version = 8, frames = 1, frameRate = 30 } = {}) {
   header.writeUInt32LE(8 + body.length, 4);
   return Buffer.concat([header, body]);
 }
+
+const EXPORT_ASSETS = 56;
+const IMPORT_ASSETS = 57;
+const DEFINE_SPRITE = 39;
+
+function names(entries) {
+  const parts = [];
+  const count = Buffer.alloc(2);
+  count.writeUInt16LE(entries.length);
+  parts.push(count);
+  for (const [id, name] of entries) {
+    const tagId = Buffer.alloc(2);
+    tagId.writeUInt16LE(id);
+    parts.push(tagId, Buffer.from(`${name}\0`, 'latin1'));
+  }
+  return Buffer.concat(parts);
+}
+
+/** A library of one empty clip, id 1, exported as `name`. */
+export function libraryMovie({ version = 8, name = 'Shared' } = {}) {
+  const movie = minimalSwf({ version });
+  // An empty sprite of one frame: its id, its frame count, ShowFrame, End.
+  const sprite = tag(DEFINE_SPRITE, Buffer.from([1, 0, 1, 0, 0x40, 0, 0, 0]));
+  return withTags(movie, [sprite, tag(EXPORT_ASSETS, names([[1, name]]))]);
+}
+
+/** `movie` importing `name` from the library at `url`, before its first frame. */
+export function importingFrom(movie, url, name = 'Shared') {
+  const body = Buffer.concat([Buffer.from(`${url}\0`, 'latin1'), names([[1, name]])]);
+  return withTags(movie, [tag(IMPORT_ASSETS, body)]);
+}
+
+// `movie` with `tags` after its background colour, the first tag.
+function withTags(movie, tags) {
+  const rectangleBytes = Math.ceil((5 + 4 * (movie[8] >> 3)) / 8);
+  const firstTag = 8 + rectangleBytes + 4;
+  const afterBackground = firstTag + 2 + (movie.readUInt16LE(firstTag) & 63);
+  const bytes = Buffer.concat([movie.subarray(0, afterBackground), ...tags, movie.subarray(afterBackground)]);
+  bytes.writeUInt32LE(bytes.length, 4);
+  return bytes;
+}

@@ -1,0 +1,145 @@
+// What the capture, the server and the page need to know of a movie's
+// bytes: whether vimbrel traced it, and whether its tracer collects from
+// the start. Plain functions over bytes, for node and the browser alike;
+// the caller inflates a compressed movie.
+
+const LATIN1 = new TextDecoder('latin1');
+
+/** 'FWS', 'CWS' (zlib) or 'ZWS' (LZMA) for a movie's bytes, else null. */
+export function movieSignature(bytes) {
+  if (bytes.length < 8) return null;
+  const signature = LATIN1.decode(bytes.subarray(0, 3));
+  return ['FWS', 'CWS', 'ZWS'].includes(signature) ? signature : null;
+}
+
+const TRACER = new TextEncoder().encode('_tracer_\0');
+
+function includes(bytes, needle) {
+  search: for (let i = 0; i + needle.length <= bytes.length; i++) {
+    for (let j = 0; j < needle.length; j++) {
+      if (bytes[i + j] !== needle[j]) continue search;
+    }
+    return true;
+  }
+  return false;
+}
+
+const END = 0;
+const SHOW_FRAME = 1;
+const DO_ACTION = 12;
+const DEFINE_SPRITE = 39;
+const DO_INIT_ACTION = 59;
+
+const GET_MEMBER = 0x4e;
+const SET_MEMBER = 0x4f;
+const CONSTANT_POOL = 0x88;
+const PUSH = 0x96;
+
+// A reader of little-endian values that stops, rather than throws, at the
+// end of what it reads: a movie cut short is read as far as it goes.
+class Reader {
+  constructor(bytes, at = 0, end = bytes.length) {
+    this.bytes = bytes;
+    this.at = at;
+    this.end = Math.min(end, bytes.length);
+  }
+  get done() { return this.at >= this.end; }
+  u8() { return this.at < this.end ? this.bytes[this.at++] : 0; }
+  u16() { return this.u8() | (this.u8() << 8); }
+  u32() { return (this.u16() | (this.u16() << 16)) >>> 0; }
+  skip(count) { this.at += count; }
+  string() {
+    const start = this.at;
+    while (this.at < this.end && this.bytes[this.at] !== 0) this.at++;
+    const text = LATIN1.decode(this.bytes.subarray(start, this.at));
+    this.at++;
+    return text;
+  }
+}
+
+// The values of one push action, strings and booleans as such, anything
+// else as null.
+function pushedValues(reader, pool) {
+  const values = [];
+  while (!reader.done) {
+    const type = reader.u8();
+    switch (type) {
+      case 0: values.push(reader.string()); break;
+      case 1: case 7: reader.skip(4); values.push(null); break;
+      case 2: case 3: values.push(null); break;
+      case 4: reader.skip(1); values.push(null); break;
+      case 5: values.push(reader.u8() !== 0); break;
+      case 6: reader.skip(8); values.push(null); break;
+      case 8: values.push(pool[reader.u8()] ?? null); break;
+      case 9: values.push(pool[reader.u16()] ?? null); break;
+      default: return values;
+    }
+  }
+  return values;
+}
+
+// The value the tracer's `collect` is set to first in an action block:
+// push '_tracer_', getMember, push 'collect', push TRUE or FALSE,
+// setMember. Undefined when the block sets none.
+function firstCollect(reader) {
+  let pool = [];
+  let pushed = [];
+  let tracerFetched = false;
+  while (!reader.done) {
+    const code = reader.u8();
+    if (code === END) break;
+    const length = code >= 0x80 ? reader.u16() : 0;
+    const body = new Reader(reader.bytes, reader.at, reader.at + length);
+    reader.skip(length);
+    if (code === PUSH) {
+      pushed.push(...pushedValues(body, pool));
+      continue;
+    }
+    if (code === SET_MEMBER && tracerFetched && pushed.length === 2 && pushed[0] === 'collect' &&
+        typeof pushed[1] === 'boolean') {
+      return pushed[1];
+    }
+    tracerFetched = code === GET_MEMBER && pushed.at(-1) === '_tracer_';
+    if (code === CONSTANT_POOL) {
+      pool = [];
+      for (let count = body.u16(); count > 0 && !body.done; count--) pool.push(body.string());
+    }
+    pushed = [];
+  }
+  return undefined;
+}
+
+// The first `collect` value set by the action blocks among the tags, in
+// sprites too.
+function collectInTags(reader) {
+  while (!reader.done) {
+    const header = reader.u16();
+    const code = header >> 6;
+    let length = header & 63;
+    if (length === 63) length = reader.u32();
+    const start = reader.at;
+    reader.skip(length);
+    if (code === END) break;
+    let found;
+    if (code === DO_ACTION) found = firstCollect(new Reader(reader.bytes, start, start + length));
+    else if (code === DO_INIT_ACTION) found = firstCollect(new Reader(reader.bytes, start + 2, start + length));
+    else if (code === DEFINE_SPRITE) found = collectInTags(new Reader(reader.bytes, start + 4, start + length));
+    else if (code === SHOW_FRAME) continue;
+    if (found !== undefined) return found;
+  }
+  return undefined;
+}
+
+/**
+ * What vimbrel put into a movie, from its bytes after the 8-byte header,
+ * inflated: { traced, collectsFromStart }. A traced movie pushes
+ * '_tracer_'; one traced with --collect-from-start sets the tracer's
+ * `collect` to true where it creates it.
+ */
+export function tracerOf(body) {
+  if (!includes(body, TRACER)) return { traced: false, collectsFromStart: false };
+  // The frame rectangle: 5 bits give the bits of each of its 4 values.
+  const rectangleBits = 5 + 4 * (body[0] >> 3);
+  const tags = new Reader(body, Math.ceil(rectangleBits / 8) + 4);
+  return { traced: true, collectsFromStart: collectInTags(tags) === true };
+}

@@ -1,0 +1,146 @@
+// vimbrel-capture on a whole application, in Debian's Chromium with the
+// real flasm: the movie plays from its own folder, every movie it loads is
+// traced too, the trace begins with its first call, and no step can hang.
+
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawn } from 'node:child_process';
+import { existsSync, mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+import { buildMovie } from '../support/build-movie.js';
+import { importingFrom, libraryMovie } from '../support/minimal-swf.js';
+import { NO_FLASM } from '../support/flasm.js';
+
+const CAPTURE = fileURLToPath(new URL('../../bin/vimbrel-capture', import.meta.url));
+
+// Runs the capture; resolves to its status, outputs and how long it took.
+function capture(args, env = {}) {
+  return new Promise((done) => {
+    const started = Date.now();
+    const child = spawn(process.execPath, [CAPTURE, ...args], { env: { ...process.env, ...env } });
+    let stdout = '';
+    let stderr = '';
+    child.stdout.on('data', (chunk) => { stdout += chunk; });
+    child.stderr.on('data', (chunk) => { stderr += chunk; });
+    child.on('close', (status) => done({ status, stdout, stderr, seconds: (Date.now() - started) / 1000 }));
+  });
+}
+
+async function withFolder(body) {
+  const folder = mkdtempSync(join(tmpdir(), 'vimbrel-application-'));
+  try {
+    return await body(folder);
+  } finally {
+    rmSync(folder, { recursive: true, force: true });
+  }
+}
+
+// A frame that defines `name` and calls it once, then `then`.
+function callOnce(name, then = '') {
+  return `
+    constants '${name}'
+    function ${name} ()
+    end // of function
+
+    push 0.0, '${name}'
+    callFunction
+    pop${then}
+    stop
+`;
+}
+
+// The files of a folder and their bytes, to see that none changed.
+function contents(folder) {
+  return new Map(readdirSync(folder).map((name) => [name, readFileSync(join(folder, name))]));
+}
+
+test('one capture traces the movie and the movie it loads from its folder, from its first call',
+     { skip: NO_FLASM }, () => withFolder(async (folder) => {
+  const game = join(folder, 'game');
+  mkdirSync(game);
+  await buildMovie({ folder: game, name: 'main', frames: [callOnce('start', `
+    push 'level.swf', '_level1'
+    loadMovieNum`)] });
+  // The level calls a helper that --skip leaves out, as in every movie traced.
+  await buildMovie({ folder: game, name: 'level', frames: [`
+    constants 'level', 'helper'
+    function helper ()
+    end // of function
+
+    function level ()
+      push 0.0, 'helper'
+      callFunction
+      pop
+    end // of function
+
+    push 0.0, 'level'
+    callFunction
+    pop
+    stop
+`] });
+  const before = contents(game);
+  const out = join(folder, 'out');
+  const run = await capture([join(game, 'main.swf'), '--seconds', '2', '--out', out, '--skip', 'helper']);
+  assert.equal(run.status, 0, run.stderr);
+  const records = readFileSync(join(out, 'dump.txt'), 'utf8').split(',');
+  assert.match(records[0], /^start Enter \d+$/);
+  assert.ok(records.some((record) => /^level Enter \d+$/.test(record)), records.join(','));
+  assert.ok(!records.some((record) => record.startsWith('helper ')), 'helper is left out');
+  assert.match(run.stderr, /^traced level\.swf, which the movie loaded, in \d+\.\d\d s$/m);
+  assert.match(run.stderr, /^movies in the trace: main\.swf \(traced here\), level\.swf \(traced here\)$/m);
+  assert.deepEqual(contents(game), before, 'nothing in the folder changes');
+}));
+
+test('a movie that imports a library beside it plays, and its trace arrives',
+     { skip: NO_FLASM }, () => withFolder(async (folder) => {
+  const movie = await buildMovie({ folder, name: 'menu', frames: [callOnce('menu')] });
+  writeFileSync(movie, importingFrom(readFileSync(movie), 'fonts.swf'));
+  writeFileSync(join(folder, 'fonts.swf'), libraryMovie());
+  const run = await capture([movie, '--seconds', '1', '--out', join(folder, 'out')]);
+  assert.equal(run.status, 0, run.stderr);
+  assert.match(readFileSync(join(folder, 'out', 'dump.txt'), 'utf8'), /^menu Enter \d+,menu Exit \d+$/);
+}));
+
+test('a movie traced to collect from its start gets one release of F12, at the end',
+     { skip: NO_FLASM }, () => withFolder(async (folder) => {
+  const movie = await buildMovie({ folder, name: 'ticks', clock: 'date', options: ['--collect-from-start'],
+                                   frames: [`
+    constants 'tick', 'onEnterFrame', '_root'
+    function tick ()
+    end // of function
+
+    push '_root'
+    getVariable
+    push 'onEnterFrame', 'tick'
+    getVariable
+    setMember
+    stop
+`] });
+  const run = await capture([movie, '--seconds', '2', '--out', join(folder, 'out')]);
+  assert.equal(run.status, 0, run.stderr);
+  assert.match(run.stderr, /ticks\.swf \(traced already, collecting from its start\)/);
+  // A second release would have stopped it half a second in.
+  const times = readFileSync(join(folder, 'out', 'dump.txt'), 'utf8').split(',')
+    .map((record) => Number(record.split(' ').at(-1)));
+  assert.ok(times.at(-1) - times[0] > 1500, `records from ${times[0]} to ${times.at(-1)} ms`);
+}));
+
+test('a flasm that never ends is stopped at the time limit, and nothing is left behind',
+     { skip: NO_FLASM }, () => withFolder(async (folder) => {
+  const movie = await buildMovie({ folder, name: 'movie', frames: [callOnce('go')] });
+  const tools = join(folder, 'tools');
+  mkdirSync(tools);
+  writeFileSync(join(tools, 'flasm'), '#!/bin/sh\nwhile :; do :; done\n', { mode: 0o755 });
+  const temporary = join(folder, 'tmp');
+  mkdirSync(temporary);
+  const run = await capture([movie, '--flasm', join(tools, 'flasm'), '--tool-timeout', '2'],
+                            { TMPDIR: temporary });
+  assert.equal(run.status, 1);
+  assert.equal(run.stderr, `vimbrel-capture: ${movie} has no tracer, and tracing a copy failed while ` +
+    'disassembling with flasm: flasm did not finish within 2 s (--tool-timeout) and was stopped\n');
+  assert.ok(run.seconds < 10, `${run.seconds} s`);
+  assert.deepEqual(readdirSync(temporary), [], 'no temporary folder is left');
+}));
