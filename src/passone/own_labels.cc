@@ -1,7 +1,9 @@
 #include "passone/own_labels.h"
 
 #include <string>
+#include <utility>
 
+#include "scan/flasm_words.h"
 #include "state/run_state.h"
 
 namespace {
@@ -54,12 +56,10 @@ bool WouldWrite(std::string_view prefix, std::string_view label) {
 
 }  // namespace
 
-void note_label_line(std::string_view token) {
-  if (token.size() < 2 || token.back() != ':')
-    return;
-  std::string_view label = token.substr(0, token.size() - 1);
+void note_label_line(std::string_view line) {
+  std::string label = label_defined_by(line);
   if (StartsWith(label, "vimbrel") || StartsWith(label, "label100000"))
-    run_state.labels_like_ours.emplace(label);
+    run_state.labels_like_ours.insert(std::move(label));
 }
 
 void choose_label_prefix() {

@@ -10,9 +10,8 @@
 // that already defines one of them (one traced before, say) gets them all
 // under a prefix it does not use: vimbrel2_label10000000, vimbrel2_hopN...
 
-/// Notes the current line, whose first token is `token`, when it defines a
-/// label that vimbrel might write too.
-void note_label_line(std::string_view token);
+/// Notes `line` when it defines a label that vimbrel might write too.
+void note_label_line(std::string_view line);
 
 /// Once pass one has read the whole movie, sets run_state.label_prefix:
 /// "vimbrel_" when the input defines none of vimbrel's labels, else the

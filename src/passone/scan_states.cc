@@ -60,9 +60,9 @@ int read_line_start(std::string_view& token) {
     return -1;
   note_movie_layout(token);
   note_register_line(token);
-  // Labels are few, and only these letters begin vimbrel's.
-  if (token[0] == 'v' || token[0] == 'l')
-    note_label_line(token);
+  // Only these begin vimbrel's labels, or a comment before one.
+  if (token[0] == 'v' || token[0] == 'l' || token[0] == '/')
+    note_label_line(run_state.line);
   if (!run_state.function_stack.empty() && OpensNestedBlock(token))
     ++run_state.function_stack.back().open_blocks;
   return 1;

@@ -4,43 +4,12 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "scan/flasm_words.h"
 #include "scan/string_literal.h"
 
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-// The line without its comments (// to the end, /* ... */), which flasm
-// reads as nothing; quotes are respected.
-std::string_view WithoutComments(std::string_view line, std::string& storage) {
-  if (line.find('/') == std::string_view::npos)
-    return line;
-  storage.clear();
-  char quote = 0;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    char c = line[i];
-    if (quote) {
-      storage += c;
-      if (c == '\\' && i + 1 < line.size())
-        storage += line[++i];
-      else if (c == quote)
-        quote = 0;
-    } else if (c == '\'' || c == '"') {
-      quote = c;
-      storage += c;
-    } else if (c == '/' && i + 1 < line.size() && line[i + 1] == '/') {
-      break;
-    } else if (c == '/' && i + 1 < line.size() && line[i + 1] == '*') {
-      std::size_t close = line.find("*/", i + 2);
-      if (close == std::string_view::npos)
-        break;
-      i = close + 1;
-    } else {
-      storage += c;
-    }
-  }
-  return storage;
-}
 
 // Reads the parts of an operand list.
 class Operands {
@@ -69,9 +38,7 @@ class Operands {
   std::string_view Word() {
     SkipBlanks();
     std::size_t begin = at_;
-    while (at_ < text_.size() && !IsBlank(text_[at_]) && text_[at_] != ',' &&
-           text_[at_] != '(' && text_[at_] != ')')
-      ++at_;
+    at_ = word_end(text_, begin);
     return text_.substr(begin, at_ - begin);
   }
   // A quoted string with flasm's escapes resolved: \b \t \n \f \r \\ \'
@@ -420,7 +387,7 @@ LineKind keyword_kind(std::string_view word) {
 void ConstantPool::replace(std::string_view constants_line) {
   clear();
   std::string storage;
-  std::string_view code = WithoutComments(constants_line, storage);
+  std::string_view code = without_comments(constants_line, storage);
   if (code.data() == storage.data()) {
     owned_.push_back(storage);
     code = owned_.back();
@@ -453,7 +420,7 @@ long ConstantPool::find(std::string_view text) const {
 
 SizedLine size_line(std::string_view line, const ConstantPool& pool) {
   std::string storage;
-  std::string_view code = WithoutComments(line, storage);
+  std::string_view code = without_comments(line, storage);
   Operands operands(code);
   if (operands.AtEnd())
     return OfKind(LineKind::kOther);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "passone/templates.h"
+#include "scan/flasm_words.h"
 #include "scan/string_literal.h"
 #include "support/branch_spans.h"
 
@@ -128,13 +129,10 @@ bool PrologueAt(const Lines& lines, std::size_t at, const Lines& prologue) {
   return true;
 }
 
-// A label line: one token that ends with a colon.
+// A line that defines a label, as flasm reads it.
 bool LabelOf(const std::string& line, std::string& label) {
-  Lines tokens = Tokens(line, 2);
-  if (tokens.size() != 1 || tokens[0].size() < 2 || tokens[0].back() != ':')
-    return false;
-  label = tokens[0];
-  return true;
+  label = label_defined_by(line);
+  return !label.empty();
 }
 
 // flasm refuses a label defined twice: those vimbrel adds are new.
@@ -247,8 +245,8 @@ bool IsInitClipLine(const std::string& line) {
 // Where the tracer goes: after the main timeline's first frame line (the
 // first outside defineMovieClip blocks), else after the first frame line
 // followed by a pool, else after the first; frame lines counted from 1, 0
-// for none. A tracer is written when a frame line has a pool, or when
-// functions were traced and there is a frame line. A traced movie without
+// for none. A tracer is written when a frame line has a pool, or when the
+// movie has functions and a frame line. A movie with functions but without
 // frame lines has it after its first initMovieClip line.
 struct TracerHost {
   std::size_t frame = 0;
@@ -256,7 +254,7 @@ struct TracerHost {
   bool has_pool = false;
 };
 
-TracerHost FindTracerHost(const Lines& intermediate, bool traced) {
+TracerHost FindTracerHost(const Lines& intermediate, bool has_functions) {
   std::size_t frames = 0, first = 0, first_main = 0, first_with_pool = 0;
   std::set<std::size_t> with_pool;
   bool after_frame = false;
@@ -292,12 +290,12 @@ TracerHost FindTracerHost(const Lines& intermediate, bool traced) {
     }
   }
   TracerHost host;
-  if (!first && traced && init_clips) {
+  if (!first && has_functions && init_clips) {
     host.init_clip = true;
     host.has_pool = first_init_clip_has_pool;
     return host;
   }
-  if (!first_with_pool && !(traced && first))
+  if (!first_with_pool && !(has_functions && first))
     return host;
   host.frame = first_main ? first_main : first_with_pool ? first_with_pool
                                                          : first;
@@ -314,11 +312,22 @@ Lines WithTokens(const Lines& lines) {
   return kept;
 }
 
+// Every line whose first token begins with "function" defines a function
+// that vimbrel recognises, traced or left out by --only and --skip: where
+// the tracer goes depends on these.
+bool HasFunctions(const std::string& input) {
+  for (const std::string& line : InputLinesWithTokens(input)) {
+    if (StartsWith(FirstToken(line), "function"))
+      return true;
+  }
+  return false;
+}
+
 std::string CheckFinal(const Lines& intermediate, const Lines& final_lines,
                        const Lines& prologue,
-                       const std::set<std::string>& traced,
+                       const std::set<std::string>& traced, bool has_functions,
                        bool pass_one_wrote_tracer) {
-  TracerHost host = FindTracerHost(intermediate, !traced.empty());
+  TracerHost host = FindTracerHost(intermediate, has_functions);
   if (pass_one_wrote_tracer && !host.has_pool)
     return "pass one wrote the tracer, but not after the tracer's pool";
   std::size_t frames = 0;
@@ -385,12 +394,11 @@ std::string CheckFinal(const Lines& intermediate, const Lines& final_lines,
 // Wherever the tracer came from, a traced movie with a frame or an
 // initMovieClip line has it once, right after the one merged pool.
 std::string CheckOneTracer(const Lines& intermediate, const Lines& final_lines,
-                           const Lines& prologue,
-                           const std::set<std::string>& traced) {
+                           const Lines& prologue, bool has_functions) {
   bool has_host = false;
   for (const std::string& line : intermediate)
     has_host = has_host || IsFrameLine(line) || IsInitClipLine(line);
-  if (traced.empty() || !has_host)
+  if (!has_functions || !has_host)
     return "";
   int pools_before_tracer = 0;
   for (std::size_t i = 0; i + 1 < final_lines.size(); ++i) {
@@ -423,11 +431,12 @@ std::string check_rewrite_properties(const std::string& input,
   if (!broken.empty())
     return "intermediate: " + broken;
   Lines final_lines = SplitLines(without_islands(final_output));
+  bool has_functions = HasFunctions(input);
   broken = CheckFinal(intermediate_lines, final_lines, final_prologue, traced,
-                      pass_one_wrote_tracer);
+                      has_functions, pass_one_wrote_tracer);
   if (broken.empty())
     broken = CheckOneTracer(intermediate_lines, final_lines, final_prologue,
-                            traced);
+                            has_functions);
   if (broken.empty())
     broken = CheckAddedLabels(input, SplitLines(final_output));
   if (!broken.empty())
