@@ -64,7 +64,7 @@ const FLASM_SETTINGS = 'literalconstants = 1\nliteralregisters = 1\n';
  * Traces `moviePath` into `folder` with vimbrel's `options` (see
  * vimbrelOptions); calls `onStep(text)` as each step starts. Each tool may
  * run `toolTimeout` seconds. Resolves to the paths of the traced movie and
- * its texts, and what vimbrel said (`notes`), or rejects with a StepError
+ * its texts, and vimbrel's warnings (`notes`), or rejects with a StepError
  * that names the step that failed. Messages call the movie `label` (its
  * path).
  */
@@ -138,8 +138,9 @@ export async function traceMovie(moviePath, folder, options = {}) {
   if (assembled.status !== 0 || !flasmSaid.includes('successfully assembled')) {
     throw new StepError('assembling with flasm', 'flasm refuses the traced text', flasmSaid);
   }
-  // All but its progress.
-  const notes = said.split('\n').filter((line) => line && !/^(Finished |Shutting down)/.test(line));
+  // Its warnings, and patterns that matched nothing; not its frequent and
+  // harmless "invalid token" notes.
+  const notes = said.split('\n').filter((line) => /^Warning: | matches no function$/.test(line));
   return { ...files, notes };
 }
 
