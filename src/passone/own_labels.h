@@ -10,6 +10,15 @@
 // that already defines one of them (one traced before, say) gets them all
 // under a prefix it does not use: vimbrel2_label10000000, vimbrel2_hopN...
 
+/// False when a line whose first token is `token` surely defines no label
+/// that vimbrel might write: asked of every line, so quick.
+inline bool may_define_label_like_ours(std::string_view token) {
+  // A comment may stand before the label.
+  return token[0] == '/' ||
+         (token[0] == 'v' && token.substr(0, 7) == "vimbrel") ||
+         (token[0] == 'l' && token.substr(0, 11) == "label100000");
+}
+
 /// Notes `line` when it defines a label that vimbrel might write too.
 void note_label_line(std::string_view line);
 

@@ -60,8 +60,7 @@ int read_line_start(std::string_view& token) {
     return -1;
   note_movie_layout(token);
   note_register_line(token);
-  // Only these begin vimbrel's labels, or a comment before one.
-  if (token[0] == 'v' || token[0] == 'l' || token[0] == '/')
+  if (may_define_label_like_ours(token))
     note_label_line(run_state.line);
   if (!run_state.function_stack.empty() && OpensNestedBlock(token))
     ++run_state.function_stack.back().open_blocks;

@@ -36,14 +36,6 @@ std::string_view without_comments(std::string_view line, std::string& storage) {
   return storage;
 }
 
-std::size_t word_end(std::string_view code, std::size_t begin) {
-  std::size_t end = begin;
-  while (end < code.size() && !IsBlank(code[end]) && code[end] != ',' &&
-         code[end] != '(' && code[end] != ')')
-    ++end;
-  return end;
-}
-
 std::string label_defined_by(std::string_view line) {
   std::string storage;
   std::string_view code = without_comments(line, storage);

@@ -14,8 +14,14 @@
 std::string_view without_comments(std::string_view line, std::string& storage);
 
 /// Where the word that begins at `begin` of `code` ends: at a blank, a comma
-/// or a parenthesis.
-std::size_t word_end(std::string_view code, std::size_t begin);
+/// or a parenthesis. Inline: the sizes ask it of every word of the text.
+inline std::size_t word_end(std::string_view code, std::size_t begin) {
+  std::size_t end = begin;
+  while (end < code.size() && code[end] != ' ' && code[end] != '\t' &&
+         code[end] != ',' && code[end] != '(' && code[end] != ')')
+    ++end;
+  return end;
+}
 
 /// The label that the line defines ("name:" as its first word), as flasm
 /// reads it, comments aside; empty when it defines none.

@@ -35,6 +35,9 @@ inline constexpr std::string_view state_keywords[kStateCount] = {
 /// True when `token` begins with the keyword of `state`; never for a state
 /// without a keyword. Every line is tested against several keywords, and
 /// most tokens differ from a keyword in their first character.
+#if defined(__GNUC__)
+__attribute__((always_inline))
+#endif
 inline bool token_matches(std::string_view token, int state) {
   std::string_view keyword = state_keywords[state];
   if (keyword.empty() || token.size() < keyword.size() ||
