@@ -11,6 +11,7 @@ import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
 import { buildMovie } from '../support/build-movie.js';
+import { buildGame, callOnce } from '../support/game.js';
 import { importingFrom, libraryMovie } from '../support/minimal-swf.js';
 import { NO_FLASM } from '../support/flasm.js';
 
@@ -38,20 +39,6 @@ async function withFolder(body) {
   }
 }
 
-// A frame that defines `name` and calls it once, then `then`.
-function callOnce(name, then = '') {
-  return `
-    constants '${name}'
-    function ${name} ()
-    end // of function
-
-    push 0.0, '${name}'
-    callFunction
-    pop${then}
-    stop
-`;
-}
-
 // The files of a folder and their bytes, to see that none changed.
 function contents(folder) {
   return new Map(readdirSync(folder).map((name) => [name, readFileSync(join(folder, name))]));
@@ -61,28 +48,10 @@ test('one capture traces the movie and the movie it loads from its folder, from 
      { skip: NO_FLASM }, () => withFolder(async (folder) => {
   const game = join(folder, 'game');
   mkdirSync(game);
-  await buildMovie({ folder: game, name: 'main', frames: [callOnce('start', `
-    push 'level.swf', '_level1'
-    loadMovieNum`)] });
-  // The level calls a helper that --skip leaves out, as in every movie traced.
-  await buildMovie({ folder: game, name: 'level', frames: [`
-    constants 'level', 'helper'
-    function helper ()
-    end // of function
-
-    function level ()
-      push 0.0, 'helper'
-      callFunction
-      pop
-    end // of function
-
-    push 0.0, 'level'
-    callFunction
-    pop
-    stop
-`] });
+  await buildGame(game);
   const before = contents(game);
   const out = join(folder, 'out');
+  // --skip, passed on to every movie traced, leaves the level's helper out.
   const run = await capture([join(game, 'main.swf'), '--seconds', '2', '--out', out, '--skip', 'helper']);
   assert.equal(run.status, 0, run.stderr);
   const records = readFileSync(join(out, 'dump.txt'), 'utf8').split(',');

@@ -11,6 +11,7 @@ import { chromium } from 'playwright-core';
 import { serve } from '../../serve.js';
 import { headlessOptions } from '../../src/headless-chromium.js';
 import { buildMovie } from '../support/build-movie.js';
+import { callOnce } from '../support/game.js';
 import { offerToPage } from '../support/external-interface.js';
 import { NO_FLASM } from '../support/flasm.js';
 
@@ -73,16 +74,7 @@ const HOST = [`
 `];
 
 // Calls setup() once, in its first frame, and stops.
-const START = [`
-    constants 'setup'
-    function setup ()
-    end // of function
-
-    push 0.0, 'setup'
-    callFunction
-    pop
-    stop
-`];
+const START = [callOnce('setup')];
 
 let folder;
 let movies;

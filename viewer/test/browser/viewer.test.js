@@ -12,7 +12,7 @@ import { createServer } from 'node:http';
 import { serve } from '../../serve.js';
 import { headlessOptions } from '../../src/headless-chromium.js';
 import { MovieFolder, contentType } from '../../src/movie-folder.js';
-import { buildMovie } from '../support/build-movie.js';
+import { buildGame } from '../support/game.js';
 import { minimalSwf } from '../support/minimal-swf.js';
 import { NO_FLASM } from '../support/flasm.js';
 
@@ -128,28 +128,7 @@ test('plays a movie of a folder by its path; what it loads is traced on request 
      { skip: NO_FLASM }, async () => {
   const movies = join(profile, 'game');
   await mkdir(movies);
-  await buildMovie({ folder: movies, name: 'main', frames: [`
-    constants 'start', 'level.swf', '_level1'
-    function start ()
-    end // of function
-
-    push 0.0, 'start'
-    callFunction
-    pop
-    push 'level.swf', '_level1'
-    loadMovieNum
-    stop
-`] });
-  await buildMovie({ folder: movies, name: 'level', frames: [`
-    constants 'level'
-    function level ()
-    end // of function
-
-    push 0.0, 'level'
-    callFunction
-    pop
-    stop
-`] });
+  await buildGame(movies);
   const traced = [];
   const folderServer = await serve(0, '127.0.0.1', {
     movies: new MovieFolder({ root: movies, work: join(profile, 'work'),

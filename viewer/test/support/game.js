@@ -1,0 +1,42 @@
+// A game in two movies, made with flasm as the tests make movies: main.swf
+// calls start() in its first frame and loads level.swf, from its own
+// folder, into _level1; level.swf calls level(), which calls helper().
+
+import { buildMovie } from './build-movie.js';
+
+/** A frame that defines `name` and calls it once, then `then`, and stops. */
+export function callOnce(name, then = '') {
+  return `
+    constants '${name}'
+    function ${name} ()
+    end // of function
+
+    push 0.0, '${name}'
+    callFunction
+    pop${then}
+    stop
+`;
+}
+
+/** Writes the game's two movies, untraced, into `folder`. */
+export async function buildGame(folder) {
+  await buildMovie({ folder, name: 'main', frames: [callOnce('start', `
+    push 'level.swf', '_level1'
+    loadMovieNum`)] });
+  await buildMovie({ folder, name: 'level', frames: [`
+    constants 'level', 'helper'
+    function helper ()
+    end // of function
+
+    function level ()
+      push 0.0, 'helper'
+      callFunction
+      pop
+    end // of function
+
+    push 0.0, 'level'
+    callFunction
+    pop
+    stop
+`] });
+}
