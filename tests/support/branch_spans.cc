@@ -80,10 +80,6 @@ bool SplitSkipLabel(const std::string& label, std::string& prefix,
   return true;
 }
 
-bool IsBranch(const std::string& word) {
-  return word == "branch" || word == "branchIfTrue" || word == "branchAlways";
-}
-
 }  // namespace
 
 std::string without_islands(const std::string& text) {
@@ -109,15 +105,16 @@ std::string without_islands(const std::string& text) {
     if (island[i])
       continue;
     std::string line = lines[i];
-    std::vector<std::string> words = Words(line);
-    // Only a hop that is a branch's whole operand is vimbrel's.
-    if (words.size() >= 2 && IsBranch(words[0]) && hop_target.count(words[1])) {
-      std::string target = words[1];
+    // Only a hop that is a branch's whole operand, as flasm reads it, is
+    // vimbrel's.
+    SizedLine sized = size_line(line, ConstantPool());
+    std::string hop(sized.label);
+    if (sized.kind == LineKind::kBranch && hop_target.count(hop)) {
+      std::string target = hop;
       for (int guard = 0; hop_target.count(target) && guard < 1000; ++guard)
         target = hop_target[target];
-      std::size_t operand =
-          line.find(words[1], line.find(words[0]) + words[0].size());
-      line.replace(operand, words[1].size(), target);
+      line.replace(static_cast<std::size_t>(sized.label.data() - line.data()),
+                   hop.size(), target);
     }
     result += line + "\n";
   }
