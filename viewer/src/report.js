@@ -26,8 +26,9 @@ export function formatFunctionTable(stats) {
   const header = ['function', 'calls', 'total ms', 'self ms', 'max ms'];
   const rows = stats.map((s) => [s.name, String(s.calls), formatMs(s.total),
                                  formatMs(s.self), formatMs(s.max)]);
+  // Not Math.max(...rows): a table of many thousand names overflows the stack.
   const widths = header.map((title, column) =>
-    Math.max(title.length, ...rows.map((row) => row[column].length)));
+    rows.reduce((widest, row) => Math.max(widest, row[column].length), title.length));
   const line = (cells) => cells.map((cell, column) =>
     column === 0 ? cell.padEnd(widths[0]) : cell.padStart(widths[column])).join('  ').trimEnd();
   return [line(header), ...rows.map(line)].join('\n') + '\n';
