@@ -14,6 +14,7 @@ import { traceUploads } from './src/trace-upload.js';
 import { MovieFolder, contentType } from './src/movie-folder.js';
 import { endRunningTools } from './src/tools.js';
 import { TOOL_TIMEOUT } from './src/trace-movie.js';
+import { TOOL_TIMEOUT_PROBLEM, onClosedOutput, onStopSignals, parseToolTimeout } from './src/lifetime.js';
 
 const ROOT = fileURLToPath(new URL('.', import.meta.url));
 
@@ -37,6 +38,36 @@ async function serveFile(path, files, response) {
   }
 }
 
+/** The content type of what a page sends to be traced. */
+export const UPLOAD_TYPE = 'application/x-shockwave-flash';
+
+// The names a browser on this machine gives the server: a request that
+// names another came from a page of another site (by DNS rebinding).
+function ownHosts(port) {
+  return [`127.0.0.1:${port}`, `localhost:${port}`, `[::1]:${port}`];
+}
+
+/**
+ * Why a request is not ours to answer, as an HTTP status, or 0. Only our
+ * own pages may have tools run (/trace) or read the folder of movies; a
+ * page elsewhere cannot send our content type without a preflight, which
+ * we never grant.
+ */
+function refusal(request, path, port) {
+  const hosts = ownHosts(port);
+  if (!hosts.includes(String(request.headers.host ?? '').toLowerCase())) return 403;
+  const guarded = path === '/trace' || path.startsWith(MOVIES_PATH);
+  const origin = request.headers.origin;
+  if (guarded && origin !== undefined && !hosts.some((host) => origin.toLowerCase() === `http://${host}`)) {
+    return 403;
+  }
+  if (path === '/trace' && request.method === 'POST') {
+    const type = String(request.headers['content-type'] ?? '').split(';')[0].trim().toLowerCase();
+    if (type !== UPLOAD_TYPE) return 415;
+  }
+  return 0;
+}
+
 /**
  * Starts the server; resolves to it once it listens. `files` maps URL
  * paths to files elsewhere; `movies`, a MovieFolder, is served at
@@ -55,6 +86,12 @@ export function serve(port = 0, host = '127.0.0.1', { files = {}, movies = null,
       path = decodeURIComponent(url.pathname);
     } catch {
       response.writeHead(400).end();
+      return;
+    }
+    const refused = refusal(request, path, server.address().port);
+    if (refused) {
+      response.writeHead(refused, { 'Content-Type': 'text/plain' }).end(
+        refused === 415 ? `send the movie as ${UPLOAD_TYPE}` : 'not for other sites');
       return;
     }
     try {
@@ -96,8 +133,8 @@ if (process.argv[1] && fileURLToPath(import.meta.url) === process.argv[1]) {
   } catch (error) {
     usage(error.message);
   }
-  const toolTimeout = Number(values['tool-timeout'] ?? TOOL_TIMEOUT);
-  if (!(toolTimeout > 0)) usage('--tool-timeout takes a number of seconds');
+  const toolTimeout = parseToolTimeout(values['tool-timeout'] ?? TOOL_TIMEOUT);
+  if (toolTimeout === null) usage(TOOL_TIMEOUT_PROBLEM);
   const tools = { flasm: values.flasm, vimbrel: values.vimbrel, toolTimeout,
                   only: values.only ?? [], skip: values.skip ?? [] };
   let movies = null;
@@ -113,17 +150,21 @@ if (process.argv[1] && fileURLToPath(import.meta.url) === process.argv[1]) {
       root: resolve(values.movies), work, traceOptions: { clock: 'date', collectFromStart: true, ...tools },
       onEvent: (event) => console.log(event.kind === 'traced'
         ? `traced ${event.path} in ${event.seconds.toFixed(2)} s`
-        : `could not trace ${event.path}, served as it is: ${event.error.step} failed: ${event.error.message}`),
+        : `could not trace ${event.path}, served as it is: ${event.error.step} failed: ` +
+          `${event.error.message}${event.error.output ? `\n${event.error.output.replace(/^/gm, '  ')}` : ''}`),
     });
   }
   const server = await serve(Number(process.env.PORT ?? 8080), '127.0.0.1', { movies, tools });
-  for (const signal of ['SIGINT', 'SIGTERM']) {
-    process.on(signal, () => {
-      endRunningTools();
-      server.close(() => process.exit(0));
-      server.closeAllConnections();
-    });
-  }
+  // The exit handlers end the tools and remove the work folders.
+  const stop = () => {
+    endRunningTools();
+    server.close(() => process.exit(0));
+    server.closeAllConnections();
+    setTimeout(() => process.exit(0), 2000).unref();
+  };
+  onStopSignals(stop);
+  // A terminal that closed cannot take our log; we go on serving.
+  for (const stream of [process.stdout, process.stderr]) onClosedOutput(stream, () => {});
   const address = `http://127.0.0.1:${server.address().port}/`;
   console.log(`Vimbrel trace viewer on ${address}`);
   if (movies) console.log(`The movies of ${values.movies} are at ${address}?movie=${MOVIES_PATH}NAME.swf`);

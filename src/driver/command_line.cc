@@ -6,39 +6,91 @@
 
 namespace {
 
-std::string Formatted(const char* format, const std::string& argument) {
-  int size = std::snprintf(nullptr, 0, format, argument.c_str());
+std::string Formatted(const char* format, const std::string& argument,
+                      const std::string& second = "") {
+  int size =
+      std::snprintf(nullptr, 0, format, argument.c_str(), second.c_str());
   std::string text(static_cast<std::size_t>(size > 0 ? size : 0) + 1, '\0');
-  std::snprintf(&text[0], text.size(), format, argument.c_str());
+  std::snprintf(&text[0], text.size(), format, argument.c_str(),
+                second.c_str());
   text.pop_back();
   return text;
 }
 
-// The value of --clock; false when there is no such clock.
-bool ReadClock(const std::string& name, Clock& clock) {
-  if (name == "getTimer")
-    clock = Clock::kGetTimer;
-  else if (name == "date")
-    clock = Clock::kDate;
-  else
-    return false;
-  return true;
+// The options that take a value: what the value is, and where it goes
+// (the problem with it, or "").
+struct ValueOption {
+  const char* name;
+  const char* value;
+  std::string (*store)(const std::string& value, CommandLine& command_line);
+};
+const ValueOption kValueOptions[] = {
+    {"--only", "a pattern",
+     [](const std::string& value, CommandLine& command_line) {
+       command_line.only.push_back(value);
+       return std::string();
+     }},
+    {"--skip", "a pattern",
+     [](const std::string& value, CommandLine& command_line) {
+       command_line.skip.push_back(value);
+       return std::string();
+     }},
+    {"--clock", "a clock",
+     [](const std::string& value, CommandLine& command_line) {
+       if (value == "getTimer")
+         command_line.clock = Clock::kGetTimer;
+       else if (value == "date")
+         command_line.clock = Clock::kDate;
+       else
+         return Formatted(kUnknownClock, value);
+       return std::string();
+     }},
+};
+const char* const kFlagOptions[] = {"--collect-from-start", "--list-functions",
+                                    "--help", "-h"};
+
+// True when `word` is one of our options, with or without its value.
+bool IsOption(const std::string& word) {
+  for (const char* flag : kFlagOptions) {
+    if (word == flag)
+      return true;
+  }
+  for (const ValueOption& option : kValueOptions) {
+    std::string name = option.name;
+    if (word == name || word.rfind(name + "=", 0) == 0)
+      return true;
+  }
+  return false;
 }
 
-// An option that takes a value, as --name=value or --name value: true, with
-// the value, when `arguments[i]` is one; `i` then stands on its last word.
-bool ReadValue(const std::vector<std::string>& arguments, std::size_t& i,
-               const std::string& name, std::string& value) {
+enum class Value { kNotThisOption, kRead, kMissing };
+
+// An option that takes a value, as --name=value or --name value. When
+// `arguments[i]` is one, `i` ends on its last word.
+Value ReadValue(const std::vector<std::string>& arguments, std::size_t& i,
+                const std::string& name, std::string& value) {
   const std::string& argument = arguments[i];
   if (argument.rfind(name + "=", 0) == 0) {
     value = argument.substr(name.size() + 1);
-    return true;
+    return Value::kRead;
   }
-  if (argument == name && i + 1 < arguments.size()) {
-    value = arguments[++i];
-    return true;
+  if (argument != name)
+    return Value::kNotThisOption;
+  if (i + 1 >= arguments.size())
+    return Value::kMissing;
+  value = arguments[++i];
+  return Value::kRead;
+}
+
+// Words after the input name are ignored, but an option there is surely
+// meant for us: say so.
+void WarnOfOptionsAfter(const std::vector<std::string>& arguments,
+                        std::size_t name_at, CommandLine& command_line) {
+  for (std::size_t i = name_at + 1; i < arguments.size(); ++i) {
+    if (IsOption(arguments[i]))
+      command_line.warnings.push_back(
+          Formatted(kOptionAfterFileName, arguments[i]));
   }
-  return false;
 }
 
 }  // namespace
@@ -47,7 +99,6 @@ CommandLine parse_command_line(const std::vector<std::string>& arguments) {
   CommandLine command_line;
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
-    std::string value;
     if (argument == "--") {
       if (i + 1 < arguments.size())
         command_line.input = arguments[i + 1];
@@ -55,6 +106,7 @@ CommandLine parse_command_line(const std::vector<std::string>& arguments) {
     }
     if (argument.size() < 2 || argument[0] != '-') {
       command_line.input = argument;
+      WarnOfOptionsAfter(arguments, i, command_line);
       break;
     }
     if (argument == "--help" || argument == "-h") {
@@ -63,21 +115,30 @@ CommandLine parse_command_line(const std::vector<std::string>& arguments) {
     }
     if (argument == "--collect-from-start") {
       command_line.collect_from_start = true;
-    } else if (argument == "--list-functions") {
+      continue;
+    }
+    if (argument == "--list-functions") {
       command_line.list_functions = true;
-    } else if (ReadValue(arguments, i, "--only", value)) {
-      command_line.only.push_back(value);
-    } else if (ReadValue(arguments, i, "--skip", value)) {
-      command_line.skip.push_back(value);
-    } else if (ReadValue(arguments, i, "--clock", value)) {
-      if (!ReadClock(value, command_line.clock)) {
-        command_line.problem = Formatted(kUnknownClock, value);
+      continue;
+    }
+    const ValueOption* matched = nullptr;
+    std::string value;
+    for (const ValueOption& option : kValueOptions) {
+      Value read = ReadValue(arguments, i, option.name, value);
+      if (read == Value::kMissing) {
+        command_line.problem =
+            Formatted(kOptionNeedsValue, option.name, option.value);
+        return command_line;
+      }
+      if (read == Value::kRead) {
+        matched = &option;
         break;
       }
-    } else {
-      command_line.problem = Formatted(kUnknownOption, argument);
-      break;
     }
+    command_line.problem = matched ? matched->store(value, command_line)
+                                   : Formatted(kUnknownOption, argument);
+    if (!command_line.problem.empty())
+      break;
   }
   return command_line;
 }

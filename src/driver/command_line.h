@@ -21,10 +21,13 @@ struct CommandLine {
   bool help = false;
   /// Why the command line cannot be run, as a message; empty when it can.
   std::string problem;
+  /// What to warn of before the run: options after the input name.
+  std::vector<std::string> warnings;
 };
 
 /// Reads `arguments` (the program name first): options before the input
-/// name, "--" ending them; words after the input name are ignored.
+/// name, "--" ending them; words after the input name are ignored, our
+/// options there warned of.
 CommandLine parse_command_line(const std::vector<std::string>& arguments);
 
 #endif  // VIMBREL_DRIVER_COMMAND_LINE_H_

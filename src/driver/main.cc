@@ -32,6 +32,8 @@ int main(int argc, char** argv) {
     print_usage();
     return kExitUsage;
   }
+  for (const std::string& warning : command_line.warnings)
+    log_line("%s", warning.c_str());
   run_state.clock = command_line.clock;
   run_state.collect_from_start = command_line.collect_from_start;
   for (const std::string& pattern : command_line.only)

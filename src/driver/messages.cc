@@ -36,6 +36,9 @@ const char* const options_help[] = {
 const char kUnknownOption[] = "Unknown option %s.";
 const char kUnknownClock[] =
     "Unknown clock %s: the clocks are getTimer and date.";
+const char kOptionNeedsValue[] = "%s needs %s";
+const char kOptionAfterFileName[] =
+    "%s after the file name is ignored: options go before it";
 
 const char kCouldNotOpenInput[] = "Could not open %s. Exiting...";
 const char kCouldNotCreateTemporary[] =

@@ -9,6 +9,8 @@ extern const char* const options_help[];
 /// printf formats of the command line's messages.
 extern const char kUnknownOption[];              // option
 extern const char kUnknownClock[];               // clock
+extern const char kOptionNeedsValue[];           // option, what it takes
+extern const char kOptionAfterFileName[];        // option
 
 /// printf formats of the driver's messages.
 extern const char kCouldNotOpenInput[];          // input name

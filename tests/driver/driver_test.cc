@@ -79,6 +79,13 @@ TEST(FileNamesTest, WindowsPathsSeparateFoldersWithEitherSlash) {
   EXPECT_EQ(names.final_output, "x.fln\\movie.flm");
 }
 
+// A function, and a pool for the tracer.
+const char kTracedFunction[] =
+    "  frame 0\n"
+    "    constants 'go'\n"
+    "    function go ()\n"
+    "    end // of function\n";
+
 TEST(CommandLineTest, NoArgumentShowsTheBanner) {
   TempDir dir;
   RunResult run = run_vimbrel(dir.path(), {});
@@ -131,7 +138,9 @@ TEST(CommandLineTest, UnknownOptionOrClockIsNamed) {
        "Unknown clock gettimer: the clocks are getTimer and date.\n"},
       {{"--clock", "", "a.flm"},
        "Unknown clock : the clocks are getTimer and date.\n"},
-      {{"--clock"}, "Unknown option --clock.\n"},
+      {{"--clock"}, "--clock needs a clock\n"},
+      {{"--only"}, "--only needs a pattern\n"},
+      {{"--list-functions", "--skip"}, "--skip needs a pattern\n"},
   };
   for (const auto& [arguments, message] : cases) {
     RunResult run = run_vimbrel(dir.path(), arguments);
@@ -167,6 +176,21 @@ TEST(CommandLineTest, SecondArgumentIsIgnored) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.standard_error, SuccessMessages("a.flm", "a.fln"));
   EXPECT_FALSE(file_exists(dir.file("b.fln")));
+}
+
+TEST(CommandLineTest, OurOptionsAfterTheNameAreWarnedOfAndIgnored) {
+  TempDir dir;
+  write_file(dir.file("a.flm"), kTracedFunction);
+  RunResult run = run_vimbrel(
+      dir.path(), {"a.flm", "--only", "Game.*", "--clock=date", "--bogus", "-"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.standard_error,
+            "--only after the file name is ignored: options go before it\n"
+            "--clock=date after the file name is ignored: options go before it\n" +
+                SuccessMessages("a.flm", "a.fln"));
+  // Traced as without them: go is traced, with getTimer.
+  EXPECT_NE(read_file(dir.file("a.fln")).find("push 'go'"), std::string::npos);
+  EXPECT_EQ(read_file(dir.file("a.fln")).find("'Date'"), std::string::npos);
 }
 
 TEST(CommandLineTest, NamesDerivedFromTheFirstFlm) {

@@ -33,6 +33,25 @@ function isWithin(folder, path) {
   return way !== '..' && !way.startsWith(`..${sep}`) && !isAbsolute(way);
 }
 
+/** The most a problem header holds; the whole of a tool's output goes to the log. */
+export const PROBLEM_HEADER_BYTES = 2048;
+
+// Half of `text`, by characters: a pair of surrogates is not cut.
+const half = (text) => [...text].slice(0, Math.floor([...text].length / 2)).join('');
+
+// What failed, as a header: the step, the message and the first lines of
+// the tool's output, as much as fits.
+function problemHeader({ step, message, output = '' }) {
+  const encoded = (said, text) => encodeURIComponent(JSON.stringify({ step, message: said, output: text }));
+  let said = message;
+  let text = output.split('\n').slice(0, 2).join('\n');
+  while (encoded(said, text).length > PROBLEM_HEADER_BYTES) {
+    if (text) text = half(text);
+    else said = half(said);
+  }
+  return encoded(said, text);
+}
+
 export class MovieFolder {
   /**
    * Serves `root`; traces movies into `work` with `traceOptions` (those of
@@ -87,9 +106,14 @@ export class MovieFolder {
     this.movies.set(file, Promise.resolve({ path: traced, how: 'now' }));
   }
 
-  // What to serve for the movie at `file`: { path, how, problem }.
+  // What to serve for the movie at `file`: { path, how, problem }. A
+  // failure that is not a tool's (a disk full) may pass: it is not kept.
   movie(file) {
-    if (!this.movies.has(file)) this.movies.set(file, this.traced(file));
+    if (!this.movies.has(file)) {
+      const served = this.traced(file);
+      served.catch(() => this.movies.delete(file));
+      this.movies.set(file, served);
+    }
     return this.movies.get(file);
   }
 
@@ -126,10 +150,7 @@ export class MovieFolder {
       const served = await this.movie(file);
       file = served.path;
       headers['X-Vimbrel-Traced'] = served.how;
-      if (served.problem) {
-        const { step, message, output } = served.problem;
-        headers['X-Vimbrel-Problem'] = encodeURIComponent(JSON.stringify({ step, message, output }));
-      }
+      if (served.problem) headers['X-Vimbrel-Problem'] = problemHeader(served.problem);
     }
     response.writeHead(200, headers).end(await readFile(file));
   }

@@ -4,7 +4,7 @@
 
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawn } from 'node:child_process';
+import { execFileSync, spawn } from 'node:child_process';
 import { existsSync, mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
@@ -12,21 +12,23 @@ import { fileURLToPath } from 'node:url';
 
 import { buildMovie } from '../support/build-movie.js';
 import { buildGame, callOnce } from '../support/game.js';
-import { importingFrom, libraryMovie } from '../support/minimal-swf.js';
+import { importingFrom, libraryMovie, minimalSwf } from '../support/minimal-swf.js';
 import { NO_FLASM } from '../support/flasm.js';
 
 const CAPTURE = fileURLToPath(new URL('../../bin/vimbrel-capture', import.meta.url));
 
 // Runs the capture; resolves to its status, outputs and how long it took.
-function capture(args, env = {}) {
+// `started(child)` hears of the process.
+function capture(args, env = {}, started = () => {}) {
   return new Promise((done) => {
-    const started = Date.now();
+    const began = Date.now();
     const child = spawn(process.execPath, [CAPTURE, ...args], { env: { ...process.env, ...env } });
+    started(child);
     let stdout = '';
     let stderr = '';
     child.stdout.on('data', (chunk) => { stdout += chunk; });
     child.stderr.on('data', (chunk) => { stderr += chunk; });
-    child.on('close', (status) => done({ status, stdout, stderr, seconds: (Date.now() - started) / 1000 }));
+    child.on('close', (status, signal) => done({ status, signal, stdout, stderr, seconds: (Date.now() - began) / 1000 }));
   });
 }
 
@@ -111,5 +113,38 @@ test('a flasm that never ends is stopped at the time limit, and nothing is left 
   assert.equal(run.stderr, `vimbrel-capture: ${movie} has no tracer, and tracing a copy failed while ` +
     'disassembling with flasm: flasm did not finish within 2 s (--tool-timeout) and was stopped\n');
   assert.ok(run.seconds < 10, `${run.seconds} s`);
+  assert.deepEqual(readdirSync(temporary), [], 'no temporary folder is left');
+}));
+
+// The ids of the processes that `command` matches, or [].
+function processes(...pattern) {
+  try {
+    return execFileSync('pgrep', pattern, { encoding: 'utf8' }).trim().split('\n');
+  } catch {
+    return [];
+  }
+}
+
+test('SIGHUP ends the capture, its stuck tool, its browser and its folder',
+     { skip: process.platform === 'win32' }, () => withFolder(async (folder) => {
+  const movie = join(folder, 'movie.swf');
+  writeFileSync(movie, minimalSwf({ version: 8 }));
+  const stuck = join(folder, 'stuck flasm');
+  writeFileSync(stuck, '#!/bin/sh\nwhile :; do :; done\n', { mode: 0o755 });
+  const temporary = join(folder, 'tmp');
+  mkdirSync(temporary);
+  let browser = [];
+  const run = await capture([movie, '--flasm', stuck, '--tool-timeout', '600'], { TMPDIR: temporary }, (child) => {
+    const waiting = setInterval(() => {
+      if (processes('-f', `^/bin/sh ${stuck}`).length === 0) return;
+      clearInterval(waiting);
+      browser = processes('-P', String(child.pid), 'chrom');
+      child.kill('SIGHUP');
+    }, 100);
+  });
+  assert.equal(run.status, 129, run.stderr);
+  assert.notDeepEqual(browser, [], 'the browser ran');
+  assert.deepEqual(processes('-f', `^/bin/sh ${stuck}`), [], 'no tool is left');
+  assert.ok(browser.every((id) => !existsSync(`/proc/${id}`)), 'the browser is gone');
   assert.deepEqual(readdirSync(temporary), [], 'no temporary folder is left');
 }));

@@ -192,4 +192,9 @@ test('--help shows the usage; a bad option is refused', () => {
   run = capture([fixture('demo.swf'), '--clock=sundial']);
   assert.equal(run.status, 2);
   assert.match(run.stderr, /unknown clock sundial: the clocks are date and getTimer/);
+  for (const value of ['0', '86401', '2.5', 'Infinity']) {
+    run = capture([fixture('demo.swf'), `--tool-timeout=${value}`]);
+    assert.equal(run.status, 2, value);
+    assert.match(run.stderr, /^vimbrel-capture: --tool-timeout takes whole seconds from 1 to 86400\n/, value);
+  }
 });

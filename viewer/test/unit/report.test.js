@@ -2,7 +2,7 @@
 
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawnSync } from 'node:child_process';
+import { spawn, spawnSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
@@ -128,4 +128,17 @@ test('errors: no dump, a missing file, an unknown option; --help', () => {
   run = report(['--help']);
   assert.equal(run.status, 0);
   assert.match(run.stdout, /^usage: vimbrel-report DUMP\.txt \[--tree\] \[--chrome OUT\.json\]/);
+});
+
+test('a reader that stops reading (| head) ends the report quietly, with status 0', async () => {
+  // A table of 100,000 functions: more than a pipe holds.
+  const dump = Array.from({ length: 100000 }, (_, i) => `f${i} Enter ${i},f${i} Exit ${i}`).join(',');
+  const child = spawn(process.execPath, [REPORT, '-']);
+  child.stdin.end(dump);
+  let stderr = '';
+  child.stderr.on('data', (chunk) => { stderr += chunk; });
+  child.stdout.once('data', () => child.stdout.destroy());
+  const status = await new Promise((done) => child.on('close', done));
+  assert.equal(stderr, '');
+  assert.equal(status, 0);
 });

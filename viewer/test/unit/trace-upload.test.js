@@ -1,34 +1,58 @@
-// The viewer's server traces the movies that pages send it; a tool that
-// does not end is stopped, and the page is told which step failed.
+// The viewer's server traces the movies that its own pages send it, and
+// only those; a tool that does not end is stopped, and the page is told
+// which step failed; however the server is stopped, no tool outlives it.
 
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
-import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
+import { execFileSync, spawn, spawnSync } from 'node:child_process';
+import { existsSync, mkdirSync, mkdtempSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
+import { request } from 'node:http';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
-import { serve } from '../../serve.js';
+import { fileURLToPath } from 'node:url';
+import { UPLOAD_TYPE, serve } from '../../serve.js';
+import { MovieFolder } from '../../src/movie-folder.js';
 import { minimalSwf } from '../support/minimal-swf.js';
 
-// Process ids of the programs at `path` still running.
+const SERVE = fileURLToPath(new URL('../../serve.js', import.meta.url));
+const POSIX = { skip: process.platform === 'win32' && 'the fake tools are shell scripts' };
+
+// Process ids of the shell scripts at `path` still running (not of those
+// that name them in their arguments).
 function running(path) {
   try {
-    return execFileSync('pgrep', ['-f', path], { encoding: 'utf8' }).trim();
+    return execFileSync('pgrep', ['-f', `^/bin/sh ${path}`], { encoding: 'utf8' }).trim();
   } catch {
     return '';
   }
 }
 
-test('a flasm that never ends is stopped at --tool-timeout, and the page hears which step failed',
-     { skip: process.platform === 'win32' }, async () => {
+function withFolder(body) {
   const folder = mkdtempSync(join(tmpdir(), 'vimbrel-upload-'));
+  return Promise.resolve(body(folder)).finally(() => rmSync(folder, { recursive: true, force: true }));
+}
+
+// A request exactly as given, Host header included: fetch sets its own.
+function send(port, { method = 'GET', path = '/', headers = {}, body = null }) {
+  return new Promise((done, fail) => {
+    const outgoing = request({ host: '127.0.0.1', port, method, path, headers }, (response) => {
+      response.resume();
+      response.on('end', () => done(response.statusCode));
+    });
+    outgoing.on('error', fail);
+    outgoing.end(body);
+  });
+}
+
+test('a flasm that never ends is stopped at --tool-timeout, and the page hears which step failed',
+     POSIX, () => withFolder(async (folder) => {
   const stuck = join(folder, 'flasm');
   writeFileSync(stuck, '#!/bin/sh\nwhile :; do :; done\n', { mode: 0o755 });
   const server = await serve(0, '127.0.0.1', { tools: { flasm: stuck, vimbrel: stuck, toolTimeout: 1 } });
   try {
     const started = Date.now();
     const response = await fetch(`http://127.0.0.1:${server.address().port}/trace`, {
-      method: 'POST', body: minimalSwf({ version: 8 }),
+      method: 'POST', body: minimalSwf({ version: 8 }), headers: { 'Content-Type': UPLOAD_TYPE },
     });
     assert.equal(response.status, 422);
     assert.deepEqual(await response.json(), {
@@ -40,6 +64,106 @@ test('a flasm that never ends is stopped at --tool-timeout, and the page hears w
     assert.equal(running(stuck), '');
   } finally {
     server.close();
-    rmSync(folder, { recursive: true, force: true });
+  }
+}));
+
+test('requests of other sites are refused and run no tool; our own page\'s are not',
+     POSIX, () => withFolder(async (folder) => {
+  // A flasm that leaves a mark when it runs, and fails.
+  const mark = join(folder, 'flasm ran');
+  const flasm = join(folder, 'flasm');
+  writeFileSync(flasm, `#!/bin/sh\ntouch '${mark}'\nexit 1\n`, { mode: 0o755 });
+  const movies = join(folder, 'movies');
+  mkdirSync(movies);
+  writeFileSync(join(movies, 'movie.swf'), minimalSwf({ version: 8 }));
+  const tools = { flasm, vimbrel: flasm, toolTimeout: 5 };
+  const server = await serve(0, '127.0.0.1', {
+    tools,
+    movies: new MovieFolder({ root: movies, work: join(folder, 'work'), traceOptions: tools }),
+  });
+  const port = server.address().port;
+  const movie = minimalSwf({ version: 8 });
+  const own = `127.0.0.1:${port}`;
+  try {
+    const refused = [
+      [403, { method: 'POST', path: '/trace', body: movie,
+              headers: { Host: `evil.example:${port}`, Origin: 'http://evil.example', 'Content-Type': 'text/plain' } }],
+      [403, { method: 'POST', path: '/trace', body: movie,
+              headers: { Host: own, Origin: 'http://evil.example', 'Content-Type': UPLOAD_TYPE } }],
+      [403, { method: 'POST', path: '/trace', body: movie,
+              headers: { Host: own, Origin: 'null', 'Content-Type': UPLOAD_TYPE } }],
+      [415, { method: 'POST', path: '/trace', body: movie, headers: { Host: own, 'Content-Type': 'text/plain' } }],
+      [415, { method: 'POST', path: '/trace', body: movie, headers: { Host: own } }],
+      [403, { path: '/', headers: { Host: `evil.example:${port}` } }],
+      [403, { path: '/movies/movie.swf', headers: { Host: `evil.example:${port}` } }],
+      [403, { path: '/movies/movie.swf', headers: { Host: `127.0.0.1:${port + 1}` } }],
+      [403, { path: '/movies/movie.swf', headers: { Host: own, Origin: 'http://evil.example' } }],
+    ];
+    for (const [status, what] of refused) {
+      assert.equal(await send(port, what), status, JSON.stringify(what.headers));
+    }
+    assert.equal(existsSync(mark), false, 'no tool ran');
+
+    // What our own pages send, by each name of the server.
+    for (const host of [own, `localhost:${port}`, `[::1]:${port}`]) {
+      assert.equal(await send(port, { path: '/index.html', headers: { Host: host } }), 200, host);
+    }
+    assert.equal(await send(port, { method: 'POST', path: '/trace', body: movie,
+                                    headers: { Host: own, Origin: `http://${own}`, 'Content-Type': UPLOAD_TYPE } }), 422);
+    assert.equal(existsSync(mark), true, 'flasm ran on our own page\'s movie');
+    assert.equal(await send(port, { path: '/movies/movie.swf', headers: { Host: `localhost:${port}` } }), 200);
+  } finally {
+    server.close();
+  }
+}));
+
+// Starts `node serve.js` with `args`; resolves once it listens.
+function startServer(args, env) {
+  const child = spawn(process.execPath, [SERVE, ...args], { env: { ...process.env, PORT: '0', ...env } });
+  let said = '';
+  return new Promise((done, fail) => {
+    child.stdout.on('data', (chunk) => {
+      said += chunk;
+      const address = /on (http:\/\/127\.0\.0\.1:\d+\/)/.exec(said);
+      if (address) done({ child, address: address[1] });
+    });
+    child.on('exit', (status) => fail(new Error(`the server ended with ${status}: ${said}`)));
+  });
+}
+
+async function until(condition, what) {
+  for (let waited = 0; !condition(); waited += 50) {
+    if (waited > 10000) throw new Error(`waited 10 s for ${what}`);
+    await new Promise((done) => setTimeout(done, 50));
+  }
+}
+
+for (const signal of ['SIGHUP', 'SIGTERM']) {
+  test(`${signal} ends the server, its stuck tool and its work folder`, POSIX, () => withFolder(async (folder) => {
+    const stuck = join(folder, 'flasm');
+    writeFileSync(stuck, '#!/bin/sh\nwhile :; do :; done\n', { mode: 0o755 });
+    const movies = join(folder, 'movies');
+    mkdirSync(movies);
+    writeFileSync(join(movies, 'movie.swf'), minimalSwf({ version: 8 }));
+    const temporary = join(folder, 'tmp');
+    mkdirSync(temporary);
+    const { child, address } = await startServer(
+      ['--movies', movies, '--flasm', stuck, '--vimbrel', stuck, '--tool-timeout', '600'], { TMPDIR: temporary });
+    fetch(`${address}movies/movie.swf`).catch(() => {});
+    await until(() => running(stuck) !== '', 'flasm to start');
+    assert.notDeepEqual(readdirSync(temporary), []);
+    const ended = new Promise((done) => child.on('exit', done));
+    child.kill(signal);
+    await ended;
+    assert.equal(running(stuck), '', 'no tool is left');
+    assert.deepEqual(readdirSync(temporary), [], 'no work folder is left');
+  }));
+}
+
+test('--tool-timeout takes whole seconds from 1 to 86400', () => {
+  for (const value of ['0', '86401', '1.5', 'Infinity', '-3', '1e3', '']) {
+    const run = spawnSync(process.execPath, [SERVE, `--tool-timeout=${value}`], { encoding: 'utf8' });
+    assert.equal(run.status, 2, value);
+    assert.match(run.stderr, /^--tool-timeout takes whole seconds from 1 to 86400\nusage: npm start/, value);
   }
 });
