@@ -1,5 +1,5 @@
 // Serves the viewer on 127.0.0.1 (port 8080, or PORT):
-//   node serve.js [--movies DIR] [--flasm PATH] [--vimbrel PATH]
+//   node serve.js [--movies DIR] [--no-stand-ins] [--flasm PATH] [--vimbrel PATH]
 //                 [--tool-timeout SECONDS] [--only PATTERN]... [--skip PATTERN]...
 // A movie without a tracer that the page opens is traced here (POST /trace);
 // the movies of DIR are served at /movies/, each traced when first asked for.
@@ -11,7 +11,7 @@ import { join, normalize, resolve, sep } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { parseArgs } from 'node:util';
 import { traceUploads } from './src/trace-upload.js';
-import { MovieFolder, contentType } from './src/movie-folder.js';
+import { MovieFolder, ambiguousNameMessage, contentType, missingFileMessage } from './src/movie-folder.js';
 import { endRunningTools } from './src/tools.js';
 import { TOOL_TIMEOUT } from './src/trace-movie.js';
 import { TOOL_TIMEOUT_PROBLEM, onClosedOutput, onStopSignals, parseToolTimeout } from './src/lifetime.js';
@@ -21,22 +21,27 @@ const ROOT = fileURLToPath(new URL('.', import.meta.url));
 /** Where a folder of movies is served. */
 export const MOVIES_PATH = '/movies/';
 
+// Serves one of the viewer's own files; false when there is none at `path`.
 async function serveFile(path, files, response) {
   const file = files[path] ??
     normalize(join(ROOT, path.endsWith('/') ? `${path}index.html` : path));
   if (!(path in files) && !file.startsWith(ROOT) && `${file}${sep}` !== ROOT) {
     response.writeHead(403).end();
-    return;
+    return true;
   }
+  let body;
   try {
-    if (!(await stat(file)).isFile()) throw new Error('not a file');
-    const body = await readFile(file);
-    response.writeHead(200, { 'Content-Type': contentType(file) });
-    response.end(body);
+    if (!(await stat(file)).isFile()) return false;
+    body = await readFile(file);
   } catch {
-    response.writeHead(404, { 'Content-Type': 'text/plain' }).end('not found');
+    return false;
   }
+  response.writeHead(200, { 'Content-Type': contentType(file) }).end(body);
+  return true;
 }
+
+// What browsers ask of any site: not a movie's.
+const BROWSERS_OWN = ['/favicon.ico'];
 
 /** The content type of what a page sends to be traced. */
 export const UPLOAD_TYPE = 'application/x-shockwave-flash';
@@ -103,8 +108,10 @@ export function serve(port = 0, host = '127.0.0.1', { files = {}, movies = null,
         await traceUpload(request, response, url.searchParams);
       } else if (movies && path.startsWith(MOVIES_PATH)) {
         await movies.handle(path.slice(MOVIES_PATH.length), response);
-      } else {
-        await serveFile(path, files, response);
+      } else if (!(await serveFile(path, files, response))) {
+        // A movie of the folder that loads `../name` asks for it here.
+        if (movies && !BROWSERS_OWN.includes(path)) movies.handleAbove(path, response);
+        else response.writeHead(404, { 'Content-Type': 'text/plain' }).end('not found');
       }
     } catch (error) {
       if (!response.headersSent) response.writeHead(500, { 'Content-Type': 'text/plain' });
@@ -114,8 +121,22 @@ export function serve(port = 0, host = '127.0.0.1', { files = {}, movies = null,
   return new Promise((done) => server.listen(port, host, () => done(server)));
 }
 
+// What the log says of an event of the folder of movies.
+function logLine(event) {
+  switch (event.kind) {
+    case 'traced': return `traced ${event.path} in ${event.seconds.toFixed(2)} s`;
+    case 'missing': return missingFileMessage(event);
+    case 'ambiguous': return ambiguousNameMessage(event);
+    default: {
+      const { step, message, output } = event.error;
+      return `could not trace ${event.path}, served as it is: ${step} failed: ${message}` +
+             (output ? `\n${output.replace(/^/gm, '  ')}` : '');
+    }
+  }
+}
+
 function usage(problem) {
-  process.stderr.write(`${problem}\nusage: npm start -- [--movies DIR] [--flasm PATH] [--vimbrel PATH] ` +
+  process.stderr.write(`${problem}\nusage: npm start -- [--movies DIR] [--no-stand-ins] [--flasm PATH] [--vimbrel PATH] ` +
                        '[--tool-timeout SECONDS] [--only PATTERN]... [--skip PATTERN]...\n');
   process.exit(2);
 }
@@ -125,7 +146,8 @@ if (process.argv[1] && fileURLToPath(import.meta.url) === process.argv[1]) {
   try {
     ({ values } = parseArgs({
       options: {
-        movies: { type: 'string' }, flasm: { type: 'string' }, vimbrel: { type: 'string' },
+        movies: { type: 'string' }, 'no-stand-ins': { type: 'boolean' },
+        flasm: { type: 'string' }, vimbrel: { type: 'string' },
         'tool-timeout': { type: 'string' },
         only: { type: 'string', multiple: true }, skip: { type: 'string', multiple: true },
       },
@@ -148,10 +170,8 @@ if (process.argv[1] && fileURLToPath(import.meta.url) === process.argv[1]) {
     movies = new MovieFolder({
       // As vimbrel-capture traces them: the trace begins with the first call.
       root: resolve(values.movies), work, traceOptions: { clock: 'date', collectFromStart: true, ...tools },
-      onEvent: (event) => console.log(event.kind === 'traced'
-        ? `traced ${event.path} in ${event.seconds.toFixed(2)} s`
-        : `could not trace ${event.path}, served as it is: ${event.error.step} failed: ` +
-          `${event.error.message}${event.error.output ? `\n${event.error.output.replace(/^/gm, '  ')}` : ''}`),
+      standIns: !values['no-stand-ins'],
+      onEvent: (event) => console.log(logLine(event)),
     });
   }
   const server = await serve(Number(process.env.PORT ?? 8080), '127.0.0.1', { movies, tools });

@@ -3,11 +3,16 @@
 // movie without a tracer is traced when it is first asked for, in a work
 // folder of our own, and served traced; one that cannot be traced is
 // served as it is. Nothing is written into the folder.
+//
+// Movies made on Windows name their files in any case, as Windows finds
+// them; so do we. A movie that the folder lacks (a game's font library) is
+// answered with an empty one, so that the movie that imports it runs.
 
-import { mkdir, readFile, realpath, stat } from 'node:fs/promises';
-import { extname, isAbsolute, join, relative, sep } from 'node:path';
+import { mkdir, readFile, readdir, realpath, stat } from 'node:fs/promises';
+import { dirname, extname, isAbsolute, join, relative, sep } from 'node:path';
 import { StepError } from './tools.js';
 import { movieSignature, tracerInMovie, traceMovie } from './trace-movie.js';
+import { emptyMovie } from './swf.js';
 
 export const CONTENT_TYPES = {
   '.html': 'text/html; charset=utf-8',
@@ -52,22 +57,47 @@ function problemHeader({ step, message, output = '' }) {
   return encoded(said, text);
 }
 
+/** What the capture and the server say of a file that a movie asked for and did not get. */
+export function missingFileMessage({ path, standIn, above, parent }) {
+  const where = above ? `${path} is above the folder served` : `${path} is not in the folder`;
+  const answer = standIn ? 'an empty movie stood in for it (what it exports is missing)'
+    : 'the movie was answered 404';
+  return `${where}: ${answer}` + (above ? `; give --root ${parent} to serve the folder above` : '');
+}
+
+/** What the server says of a name that several files match in all but case. */
+export function ambiguousNameMessage({ path, names }) {
+  return `${path} is not in the folder as written, and ${names.length} files differ from it only in case ` +
+         `(${names.join(', ')}): the movie was answered 404`;
+}
+
+// A movie that asks for a library serves it in its own version.
+const DEFAULT_VERSION = 10;
+
 export class MovieFolder {
   /**
    * Serves `root`; traces movies into `work` with `traceOptions` (those of
-   * traceMovie). `onEvent(event)` hears of each movie traced
-   * ({ kind: 'traced', path, seconds }) or served as it is
-   * ({ kind: 'untraceable', path, error }), paths relative to the root.
+   * traceMovie). `onEvent(event)` hears, once per file, of each movie
+   * traced ({ kind: 'traced', path, seconds }) or served as it is
+   * ({ kind: 'untraceable', path, error }), of a file that is missing
+   * ({ kind: 'missing', path, standIn, above, parent }: see
+   * missingFileMessage) and of a name that files differ from only in case
+   * ({ kind: 'ambiguous', path, names }); paths relative to the root. A
+   * missing movie is answered with an empty one unless `standIns` is false.
    */
-  constructor({ root, work, traceOptions = {}, onEvent = () => {} }) {
+  constructor({ root, work, traceOptions = {}, onEvent = () => {}, standIns = true }) {
     this.root = root;
     this.work = work;
     this.traceOptions = traceOptions;
     this.onEvent = onEvent;
+    this.standIns = standIns;
     this.realRoot = null;
     // Real path to the promise of what to serve for it.
     this.movies = new Map();
     this.count = 0;
+    // The files asked for and not got, by the path asked for.
+    this.missed = new Map();
+    this.lastVersion = DEFAULT_VERSION;
   }
 
   /** The root's real path; links inside it are followed only to files within it. */
@@ -78,7 +108,9 @@ export class MovieFolder {
 
   /**
    * The file that the URL path `path` (relative to the root, decoded) names:
-   * { file } or { status } (400, 403 or 404). No `..`, and no link out.
+   * { file } or { status } (403 or 404; with `names` when several files
+   * differ from it only in case). No `..`, and no link out. A name not
+   * found as written is looked for with case ignored, part by part.
    */
   async locate(path) {
     const parts = path.split('/').filter((part) => part !== '');
@@ -86,11 +118,11 @@ export class MovieFolder {
       return { status: 403 };
     }
     const root = await this.realRootPath();
-    let file;
-    try {
-      file = await realpath(join(root, ...parts));
-    } catch {
-      return { status: 404 };
+    let file = await realpath(join(root, ...parts)).catch(() => null);
+    if (file === null) {
+      const found = await this.withCaseIgnored(root, parts);
+      if (!found.file) return found;
+      file = found.file;
     }
     if (!isWithin(root, file)) return { status: 403 };
     try {
@@ -101,8 +133,37 @@ export class MovieFolder {
     return { file };
   }
 
+  // `parts` below `root` as Windows finds them: each as written if it is
+  // there, else the one entry that differs from it only in case. Every
+  // step stays inside the root.
+  async withCaseIgnored(root, parts) {
+    let folder = root;
+    for (const part of parts) {
+      let entries;
+      try {
+        entries = await readdir(folder);
+      } catch {
+        return { status: 404 };
+      }
+      let name = part;
+      if (!entries.includes(part)) {
+        const matches = entries.filter((entry) => entry.toLowerCase() === part.toLowerCase());
+        if (matches.length === 0) return { status: 404 };
+        if (matches.length > 1) return { status: 404, names: matches.sort() };
+        [name] = matches;
+      }
+      try {
+        folder = await realpath(join(folder, name));
+      } catch {
+        return { status: 404 };
+      }
+      if (!isWithin(root, folder)) return { status: 403 };
+    }
+    return { file: folder };
+  }
+
   /** Serves `traced` in place of the movie at the real path `file`. */
-  standIn(file, traced) {
+  serveTraced(file, traced) {
     this.movies.set(file, Promise.resolve({ path: traced, how: 'now' }));
   }
 
@@ -139,19 +200,63 @@ export class MovieFolder {
   /** Answers a request for the URL path `path`, relative to the root and decoded. */
   async handle(path, response) {
     const found = await this.locate(path);
+    if (found.status === 403) {
+      response.writeHead(403, { 'Content-Type': 'text/plain' }).end('outside the folder of movies');
+      return;
+    }
     if (found.status) {
-      response.writeHead(found.status, { 'Content-Type': 'text/plain' }).end(
-        found.status === 403 ? 'outside the folder of movies' : 'not found');
+      if (found.names) {
+        this.tell(path, { kind: 'ambiguous', path, names: found.names });
+        response.writeHead(404, { 'Content-Type': 'text/plain' }).end('not found');
+      } else {
+        this.missing(path, response, {});
+      }
       return;
     }
     const headers = { 'Content-Type': contentType(found.file), 'Cache-Control': 'no-store' };
     let file = found.file;
-    if (extname(file).toLowerCase() === '.swf') {
+    const movie = extname(file).toLowerCase() === '.swf';
+    if (movie) {
       const served = await this.movie(file);
       file = served.path;
       headers['X-Vimbrel-Traced'] = served.how;
       if (served.problem) headers['X-Vimbrel-Problem'] = problemHeader(served.problem);
     }
-    response.writeHead(200, headers).end(await readFile(file));
+    const body = await readFile(file);
+    if (movie && movieSignature(body)) this.lastVersion = body[3];
+    response.writeHead(200, headers).end(body);
+  }
+
+  /**
+   * Answers a request for `path`, a URL path outside the folder's own: a
+   * movie's `../name`, which the browser resolved above the folder served.
+   */
+  handleAbove(path, response) {
+    const parent = dirname(this.realRoot ?? this.root);
+    this.missing(`..${path}`, response, { above: true, parent });
+  }
+
+  // A file the folder does not hold: an empty movie for a movie, else 404.
+  missing(path, response, { above = false, parent = null }) {
+    const standIn = this.standIns && extname(path).toLowerCase() === '.swf';
+    this.tell(path, { kind: 'missing', path, standIn, above, parent });
+    if (!standIn) {
+      response.writeHead(404, { 'Content-Type': 'text/plain' }).end('not found');
+      return;
+    }
+    response.writeHead(200, { 'Content-Type': contentType(path), 'Cache-Control': 'no-store',
+                              'X-Vimbrel-Traced': 'stand-in' }).end(emptyMovie(this.lastVersion));
+  }
+
+  // Each file missed is told of once, however often the movie asks.
+  tell(path, event) {
+    if (this.missed.has(path)) return;
+    this.missed.set(path, event);
+    this.onEvent(event);
+  }
+
+  /** The files asked for and not got, in the order first asked: the events told of them. */
+  get missedFiles() {
+    return [...this.missed.values()];
   }
 }

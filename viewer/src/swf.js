@@ -143,3 +143,20 @@ export function tracerOf(body) {
   const tags = new Reader(body, Math.ceil(rectangleBits / 8) + 4);
   return { traced: true, collectsFromStart: collectInTags(tags) === true };
 }
+
+/**
+ * A movie of one empty frame and no actions, of `version`: what stands in
+ * for a library that is not there, so that the movie that imports from it
+ * still runs.
+ */
+export function emptyMovie(version) {
+  const bytes = new Uint8Array([
+    0x46, 0x57, 0x53, version, 17, 0, 0, 0,
+    0x00, // a frame of 0 by 0: five bits that say the values take none
+    0x00, 12, // 12 frames a second
+    1, 0, // one frame
+    SHOW_FRAME << 6, 0,
+    END, 0,
+  ]);
+  return bytes;
+}

@@ -75,6 +75,35 @@ test('a movie that imports a library beside it plays, and its trace arrives',
   assert.match(readFileSync(join(folder, 'out', 'dump.txt'), 'utf8'), /^menu Enter \d+,menu Exit \d+$/);
 }));
 
+test('a movie made on Windows finds its level in another case: Level.SWF is level.swf',
+     { skip: NO_FLASM }, () => withFolder(async (folder) => {
+  const game = join(folder, 'game');
+  mkdirSync(game);
+  await buildGame(game, { levelUrl: 'Level.SWF' });
+  const run = await capture([join(game, 'main.swf'), '--seconds', '2', '--out', join(folder, 'out')]);
+  assert.equal(run.status, 0, run.stderr);
+  assert.match(run.stderr, /^traced level\.swf, which the movie loaded, in \d+\.\d\d s$/m);
+  const records = readFileSync(join(folder, 'out', 'dump.txt'), 'utf8').split(',');
+  assert.ok(records.some((record) => /^level Enter \d+$/.test(record)), records.join(','));
+  assert.doesNotMatch(run.stderr, /not in the folder/);
+}));
+
+test('a library that is not in the folder: an empty movie stands in, and the trace arrives; without stand-ins, the capture says what was missing',
+     { skip: NO_FLASM }, () => withFolder(async (folder) => {
+  const movie = await buildMovie({ folder, name: 'menu', frames: [callOnce('menu')] });
+  writeFileSync(movie, importingFrom(readFileSync(movie), 'gfxfontlib.swf'));
+  const standIn = 'gfxfontlib.swf is not in the folder: an empty movie stood in for it (what it exports is missing)';
+  let run = await capture([movie, '--seconds', '1', '--out', join(folder, 'out')]);
+  assert.equal(run.status, 0, run.stderr);
+  assert.match(readFileSync(join(folder, 'out', 'dump.txt'), 'utf8'), /^menu Enter \d+,menu Exit \d+$/);
+  // Once as it happens, once in the summary.
+  assert.equal(run.stderr.split('\n').filter((line) => line === standIn).length, 2, run.stderr);
+
+  run = await capture([movie, '--seconds', '1', '--out', join(folder, 'out'), '--no-stand-ins']);
+  assert.equal(run.status, 3, run.stderr);
+  assert.match(run.stderr, /^vimbrel-capture: no trace arrived: the movie asked for files that are not in the folder: gfxfontlib\.swf \(404\)\. .*menu\.swf sent no FSCommand "save"/m);
+}));
+
 test('a movie traced to collect from its start gets one release of F12, at the end',
      { skip: NO_FLASM }, () => withFolder(async (folder) => {
   const movie = await buildMovie({ folder, name: 'ticks', clock: 'date', options: ['--collect-from-start'],

@@ -18,10 +18,13 @@ export function callOnce(name, then = '') {
 `;
 }
 
-/** Writes the game's two movies, untraced, into `folder`. */
-export async function buildGame(folder) {
+/**
+ * Writes the game's two movies, untraced, into `folder`; main.swf asks for
+ * the level as `levelUrl`.
+ */
+export async function buildGame(folder, { levelUrl = 'level.swf' } = {}) {
   await buildMovie({ folder, name: 'main', frames: [callOnce('start', `
-    push 'level.swf', '_level1'
+    push '${levelUrl}', '_level1'
     loadMovieNum`)] });
   await buildMovie({ folder, name: 'level', frames: [`
     constants 'level', 'helper'
