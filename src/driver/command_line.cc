@@ -45,6 +45,16 @@ const ValueOption kValueOptions[] = {
          return Formatted(kUnknownClock, value);
        return std::string();
      }},
+    {"--flush-every", "a number of records",
+     [](const std::string& value, CommandLine& command_line) {
+       // The count is pushed as flasm's 32-bit integer.
+       if (value.empty() || value.size() > 10 ||
+           value.find_first_not_of("0123456789") != std::string::npos ||
+           std::stoll(value) > 2147483647)
+         return Formatted(kBadFlushCount, value);
+       command_line.flush_every = std::stol(value);
+       return std::string();
+     }},
 };
 const char* const kFlagOptions[] = {"--collect-from-start", "--list-functions",
                                     "--help", "-h"};

@@ -12,6 +12,8 @@ struct CommandLine {
   std::string input;
   Clock clock = Clock::kGetTimer;
   bool collect_from_start = false;
+  /// Records the tracer hands over at a time while collecting; 0: none.
+  long flush_every = 0;
   /// Trace only functions whose names match one of `only`, if any is given,
   /// and none of `skip`.
   std::vector<std::string> only;

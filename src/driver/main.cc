@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
     log_line("%s", warning.c_str());
   run_state.clock = command_line.clock;
   run_state.collect_from_start = command_line.collect_from_start;
+  run_state.flush_every = command_line.flush_every;
   for (const std::string& pattern : command_line.only)
     run_state.function_filter.add_only(pattern);
   for (const std::string& pattern : command_line.skip)

@@ -26,6 +26,10 @@ const char* const options_help[] = {
     "                     Patterns match whole names: * any characters, ? "
     "one, \\",
     "                     quotes the next (--skip '*.__get__*').",
+    "   --flush-every N   hands every N records to the host with "
+    "\"FSCommand:records\"",
+    "                     while collecting, for hosts that take them (0: "
+    "none).",
     "   --list-functions  prints the names that would be traced, each after "
     "the",
     "                     number of its functions, and writes no file.",
@@ -37,6 +41,8 @@ const char kUnknownOption[] = "Unknown option %s.";
 const char kUnknownClock[] =
     "Unknown clock %s: the clocks are getTimer and date.";
 const char kOptionNeedsValue[] = "%s needs %s";
+const char kBadFlushCount[] =
+    "--flush-every takes a whole number of records, not %s.";
 const char kOptionAfterFileName[] =
     "%s after the file name is ignored: options go before it";
 

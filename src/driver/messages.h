@@ -10,6 +10,7 @@ extern const char* const options_help[];
 extern const char kUnknownOption[];              // option
 extern const char kUnknownClock[];               // clock
 extern const char kOptionNeedsValue[];           // option, what it takes
+extern const char kBadFlushCount[];              // count
 extern const char kOptionAfterFileName[];        // option
 
 /// printf formats of the driver's messages.

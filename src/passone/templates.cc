@@ -1,5 +1,8 @@
 #include "passone/templates.h"
 
+#include <map>
+#include <string>
+#include <tuple>
 #include <vector>
 
 const char* const entry_template[] = {
@@ -150,9 +153,25 @@ const char* const kDumpTraces[] = {
     "      push 'traces'",
     "      getMember",
     "      getURL2",
+    nullptr,
+};
+const char* const kFunctionEnd[] = {
     "    end // of function",
     "    ",
     "    setMember",
+    nullptr,
+};
+
+// this.traces = new Array(): a tracer that hands its records over as it
+// goes keeps only those not handed over yet.
+const char* const kEmptyTraces[] = {
+    "      push 'this'",
+    "      getVariable",
+    "      push 'traces'",
+    "      push 0.0",
+    "      push 'Array'",
+    "      new",
+    "      setMember",
     nullptr,
 };
 
@@ -187,13 +206,14 @@ const char* const kStartTraceHead[] = {
     "      add",
     nullptr,
 };
-const char* const kStartTraceTail[] = {
+// The record's time added, it is stored at traces[length].
+const char* const kStoreRecord[] = {
     "      add",
     "      setMember",
+    nullptr,
+};
+const char* const kStartTraceEnd[] = {
     "     label10000000:",
-    "    end // of function",
-    "    ",
-    "    setMember",
     nullptr,
 };
 const char* const kEndTraceHead[] = {
@@ -225,13 +245,53 @@ const char* const kEndTraceHead[] = {
     "      add",
     nullptr,
 };
-const char* const kEndTraceTail[] = {
-    "      add",
-    "      setMember",
+const char* const kEndTraceEnd[] = {
     "     label1000001:",
-    "    end // of function",
-    "    ",
-    "    setMember",
+    nullptr,
+};
+
+// With --flush-every N: once traces holds N records, hand them to the host
+// with "FSCommand:records" and start a new list. Between these parts, the
+// line that pushes N.
+const char* const kPlainFlushLength[] = {
+    "      push 'this'",
+    "      getVariable",
+    "      push 'traces'",
+    "      getMember",
+    "      push 'length'",
+    "      getMember",
+    nullptr,
+};
+const char* const kRegistersFlushLength[] = {
+    "      push r:4, 'length'",
+    "      getMember",
+    nullptr,
+};
+const char* const kStartFlushBranch[] = {
+    "      lessThan",
+    "      branchIfTrue label10000000",
+    nullptr,
+};
+const char* const kEndFlushBranch[] = {
+    "      lessThan",
+    "      branchIfTrue label1000001",
+    nullptr,
+};
+const char* const kPlainHandOver[] = {
+    "      push 'FSCommand:records'",
+    "      push 'this'",
+    "      getVariable",
+    "      push 'traces'",
+    "      getMember",
+    "      getURL2",
+    nullptr,
+};
+const char* const kRegistersHandOver[] = {
+    "      push 'FSCommand:records', r:4",
+    "      getURL2",
+    "      push r:this, 'traces', 0.0, 'Array'",
+    "      new",
+    "      setMember",
     nullptr,
 };
 
@@ -258,8 +318,8 @@ const char* const kDateStamp[] = {
     nullptr,
 };
 
-// The same recorders as function2, with this, _global and func in
-// registers: Flash 7 and later. They end as the plain ones do.
+// The same recorders as function2, with this, _global, func and traces in
+// registers: Flash 7 and later. They store the record as the plain ones do.
 const char* const kDateStartTraceHead[] = {
     "    push '_global'",
     "    getVariable",
@@ -378,56 +438,95 @@ const char* const kKeys[] = {
     nullptr,
 };
 
-// The parts joined into one line table, closed by a null pointer.
-std::vector<const char*> Joined(
-    std::initializer_list<const char* const*> parts) {
-  std::vector<const char*> lines;
-  for (const char* const* part : parts) {
-    for (; *part; ++part)
-      lines.push_back(*part);
-  }
-  lines.push_back(nullptr);
-  return lines;
-}
-
 // function2 came with Flash 7.
 constexpr int kFirstFlashWithFunction2 = 7;
+
+// The tracer's code for one choice of clock, form and options, as a line
+// table; the line that pushes the flush count is its own.
+class Prologue {
+ public:
+  Prologue(Clock clock, bool registers, bool collect_from_start,
+           long flush_every)
+      : flush_count_("      push " + std::to_string(flush_every)) {
+    const bool date = clock == Clock::kDate;
+    const bool flush = flush_every > 0;
+    Add({kGuard, kCreate, kCollect, collect_from_start ? kCollectOn : kCollectOff,
+         kSetCollectAndTraces});
+    if (date)
+      Add(kClockOrigin);
+    Add(kDumpTraces);
+    if (flush)
+      Add(kEmptyTraces);
+    Add(kFunctionEnd);
+    AddRecorder(registers ? kDateStartTraceHead : kStartTraceHead, clock,
+                registers, flush ? kStartFlushBranch : nullptr, kStartTraceEnd);
+    AddRecorder(registers ? kDateEndTraceHead : kEndTraceHead, clock, registers,
+                flush ? kEndFlushBranch : nullptr, kEndTraceEnd);
+    Add({kKeys, kReady});
+    lines_.push_back(nullptr);
+  }
+  Prologue(const Prologue&) = delete;
+  Prologue& operator=(const Prologue&) = delete;
+
+  const char* const* lines() const { return lines_.data(); }
+
+ private:
+  void Add(const char* const* part) {
+    for (; *part; ++part)
+      lines_.push_back(*part);
+  }
+  void Add(std::initializer_list<const char* const*> parts) {
+    for (const char* const* part : parts)
+      Add(part);
+  }
+
+  // startTrace or endTrace: its head, the stamp, the store, the hand-over
+  // when `flush_branch` is given, its label and its end.
+  void AddRecorder(const char* const* head, Clock clock, bool registers,
+                   const char* const* flush_branch,
+                   const char* const* label) {
+    Add(head);
+    Add(clock == Clock::kGetTimer ? kTimerStamp
+        : registers               ? kDateStampFromRegisters
+                                  : kDateStamp);
+    Add(kStoreRecord);
+    if (flush_branch) {
+      Add(registers ? kRegistersFlushLength : kPlainFlushLength);
+      lines_.push_back(flush_count_.c_str());
+      Add(flush_branch);
+      if (registers)
+        Add(kRegistersHandOver);
+      else
+        Add({kPlainHandOver, kEmptyTraces});
+    }
+    Add({label, kFunctionEnd});
+  }
+
+  std::string flush_count_;
+  std::vector<const char*> lines_;
+};
 
 }  // namespace
 
 const char* const* prologue_template_for(Clock clock, int flash_version,
-                                         bool collect_from_start) {
-  // The three forms of the tracer, each collecting from the start or not.
-  static const std::vector<const char*> forms[3][2] = {
-      {Joined({kGuard, kCreate, kCollect, kCollectOff, kSetCollectAndTraces,
-               kDumpTraces, kStartTraceHead, kTimerStamp, kStartTraceTail,
-               kEndTraceHead, kTimerStamp, kEndTraceTail, kKeys, kReady}),
-       Joined({kGuard, kCreate, kCollect, kCollectOn, kSetCollectAndTraces,
-               kDumpTraces, kStartTraceHead, kTimerStamp, kStartTraceTail,
-               kEndTraceHead, kTimerStamp, kEndTraceTail, kKeys, kReady})},
-      {Joined({kGuard, kCreate, kCollect, kCollectOff, kSetCollectAndTraces,
-               kClockOrigin, kDumpTraces, kDateStartTraceHead,
-               kDateStampFromRegisters, kStartTraceTail, kDateEndTraceHead,
-               kDateStampFromRegisters, kEndTraceTail, kKeys, kReady}),
-       Joined({kGuard, kCreate, kCollect, kCollectOn, kSetCollectAndTraces,
-               kClockOrigin, kDumpTraces, kDateStartTraceHead,
-               kDateStampFromRegisters, kStartTraceTail, kDateEndTraceHead,
-               kDateStampFromRegisters, kEndTraceTail, kKeys, kReady})},
-      {Joined({kGuard, kCreate, kCollect, kCollectOff, kSetCollectAndTraces,
-               kClockOrigin, kDumpTraces, kStartTraceHead, kDateStamp,
-               kStartTraceTail, kEndTraceHead, kDateStamp, kEndTraceTail, kKeys,
-               kReady}),
-       Joined({kGuard, kCreate, kCollect, kCollectOn, kSetCollectAndTraces,
-               kClockOrigin, kDumpTraces, kStartTraceHead, kDateStamp,
-               kStartTraceTail, kEndTraceHead, kDateStamp, kEndTraceTail, kKeys,
-               kReady})}};
-  int form = clock == Clock::kGetTimer                       ? 0
-             : flash_version >= kFirstFlashWithFunction2 ? 1
-                                                         : 2;
-  return forms[form][collect_from_start ? 1 : 0].data();
+                                         bool collect_from_start,
+                                         long flush_every) {
+  const bool registers =
+      clock == Clock::kDate && flash_version >= kFirstFlashWithFunction2;
+  // Each choice is made once and kept: callers hold on to its lines.
+  static std::map<std::tuple<Clock, bool, bool, long>, Prologue> made;
+  auto key = std::make_tuple(clock, registers, collect_from_start, flush_every);
+  auto found = made.find(key);
+  if (found == made.end())
+    found = made.emplace(std::piecewise_construct, std::forward_as_tuple(key),
+                         std::forward_as_tuple(clock, registers,
+                                               collect_from_start, flush_every))
+                .first;
+  return found->second.lines();
 }
 
 const char* const* run_prologue_template() {
   return prologue_template_for(run_state.clock, run_state.layout.flash_version,
-                               run_state.collect_from_start);
+                               run_state.collect_from_start,
+                               run_state.flush_every);
 }

@@ -13,9 +13,12 @@ extern const char* const exit_template[];
 /// turning it off sends the records through "FSCommand:save". The records'
 /// times come from `clock`; with the wall clock, Flash 7 and later movies
 /// (`flash_version`, -1 when unknown) get the faster function2 form. It
-/// collects from its creation on when `collect_from_start`.
+/// collects from its creation on when `collect_from_start`. With
+/// `flush_every` above 0 it hands every so many records to the host through
+/// "FSCommand:records" while it collects, and keeps only the rest.
 const char* const* prologue_template_for(Clock clock, int flash_version,
-                                         bool collect_from_start = false);
+                                         bool collect_from_start = false,
+                                         long flush_every = 0);
 /// The tracer's code for this run, as run_state asks for it.
 const char* const* run_prologue_template();
 

@@ -10,6 +10,7 @@ void clear_run_state() {
   rs.output_filter = nullptr;
   rs.clock = Clock::kGetTimer;
   rs.collect_from_start = false;
+  rs.flush_every = 0;
   rs.state = 0;
   rs.constants_done = 0;
   rs.line = std::string_view();

@@ -75,6 +75,8 @@ struct RunState {
   Clock clock = Clock::kGetTimer;
   /// The tracer collects from its creation on, not from the first F12.
   bool collect_from_start = false;
+  /// Records the tracer hands over at a time while collecting; 0: none.
+  long flush_every = 0;
   /// Index into state_handlers and state_keywords.
   int state = 0;
   int constants_done = 0;

@@ -112,7 +112,7 @@ void ExpectBannerThenOptions(const std::string& text) {
   EXPECT_EQ(text.substr(0, banner_and_heading.size()), banner_and_heading);
   for (const char* option :
        {"--clock=getTimer", "--clock=date", "--collect-from-start", "--only",
-        "--skip", "--list-functions", "--help"})
+        "--skip", "--flush-every", "--list-functions", "--help"})
     EXPECT_NE(text.find(option, banner_and_heading.size()), std::string::npos)
         << option;
 }
@@ -141,6 +141,11 @@ TEST(CommandLineTest, UnknownOptionOrClockIsNamed) {
       {{"--clock"}, "--clock needs a clock\n"},
       {{"--only"}, "--only needs a pattern\n"},
       {{"--list-functions", "--skip"}, "--skip needs a pattern\n"},
+      {{"--flush-every"}, "--flush-every needs a number of records\n"},
+      {{"--flush-every=5x", "a.flm"},
+       "--flush-every takes a whole number of records, not 5x.\n"},
+      {{"--flush-every", "2147483648", "a.flm"},
+       "--flush-every takes a whole number of records, not 2147483648.\n"},
   };
   for (const auto& [arguments, message] : cases) {
     RunResult run = run_vimbrel(dir.path(), arguments);

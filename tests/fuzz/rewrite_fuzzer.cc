@@ -25,12 +25,13 @@ const std::string& PrivateDirectory() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string input(reinterpret_cast<const char*>(data), size);
-  // Both clocks, collecting from the start or not: they differ in the
-  // tracer's code only. Some runs leave functions out, traced ones nested
-  // in them and around them.
+  // Both clocks, collecting from the start or not, handing records over as
+  // they go or not: they differ in the tracer's code only. Some runs leave
+  // functions out, traced ones nested in them and around them.
   CheckedRun how;
   how.clock = size % 2 ? Clock::kDate : Clock::kGetTimer;
   how.collect_from_start = size % 4 >= 2;
+  how.flush_every = size % 5 == 0 ? 50000 : 0;
   if (size % 3 == 0)
     how.skip = "*a*";
   std::string broken = rewrite_and_check(input, PrivateDirectory(), how);

@@ -9,6 +9,9 @@
 //   @PROLOGUE     the tracer prologue (prologue.txt)
 //   @PROLOGUE_DATE, @PROLOGUE_DATE_PLAIN   the prologue with the wall clock
 //                 (prologue_date.txt, prologue_date_plain.txt)
+//   @PROLOGUE_FLUSH, @PROLOGUE_DATE_FLUSH  the prologue, and the wall
+//                 clock's, that hand records over every 3 and every 50000
+//                 (--flush-every; prologue_flush.txt, prologue_date_flush.txt)
 // A prologue directive may be followed by words that change one thing:
 //   collecting    its `push FALSE` line (collect's first value) is
 //                 `push TRUE`
@@ -58,7 +61,9 @@ bool ExpandPrologue(const std::string& line, std::string& expanded) {
   static const std::map<std::string, std::string> files = {
       {"@PROLOGUE", "prologue"},
       {"@PROLOGUE_DATE", "prologue_date"},
-      {"@PROLOGUE_DATE_PLAIN", "prologue_date_plain"}};
+      {"@PROLOGUE_DATE_PLAIN", "prologue_date_plain"},
+      {"@PROLOGUE_FLUSH", "prologue_flush"},
+      {"@PROLOGUE_DATE_FLUSH", "prologue_date_flush"}};
   auto file = files.find(directive);
   if (file == files.end())
     return false;

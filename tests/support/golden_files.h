@@ -6,8 +6,8 @@
 
 /// The tracer prologue as the intermediate file holds it, checked by hand
 /// line by line: `name` is prologue (getTimer), prologue_date (the wall
-/// clock, Flash 7 and later) or prologue_date_plain (the wall clock in
-/// plain functions).
+/// clock, Flash 7 and later), prologue_date_plain (the wall clock in plain
+/// functions), prologue_flush or prologue_date_flush (--flush-every).
 std::string expected_prologue(const std::string& name = "prologue");
 
 /// The folder names of the golden cases, sorted.

@@ -43,6 +43,7 @@ std::string rewrite_and_check(const std::string& input,
   clear_run_state();
   run_state.clock = how.clock;
   run_state.collect_from_start = how.collect_from_start;
+  run_state.flush_every = how.flush_every;
   if (!how.skip.empty())
     run_state.function_filter.add_skip(how.skip);
   std::vector<long> doubtful_lines;

@@ -9,6 +9,7 @@
 struct CheckedRun {
   Clock clock = Clock::kGetTimer;
   bool collect_from_start = false;
+  long flush_every = 0;
   /// Functions whose names match are left out, as with --skip.
   std::string skip;
 };

@@ -43,7 +43,9 @@ def block(name, method):
 
 
 PROLOGUES = {b"@PROLOGUE": "prologue.txt", b"@PROLOGUE_DATE": "prologue_date.txt",
-             b"@PROLOGUE_DATE_PLAIN": "prologue_date_plain.txt"}
+             b"@PROLOGUE_DATE_PLAIN": "prologue_date_plain.txt",
+             b"@PROLOGUE_FLUSH": "prologue_flush.txt",
+             b"@PROLOGUE_DATE_FLUSH": "prologue_date_flush.txt"}
 
 
 def expand(text, intermediate):
