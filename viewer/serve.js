@@ -21,11 +21,17 @@ const ROOT = fileURLToPath(new URL('.', import.meta.url));
 /** Where a folder of movies is served. */
 export const MOVIES_PATH = '/movies/';
 
+/** Where speedscope's app is served, offline, from its npm package. */
+export const SPEEDSCOPE_PATH = '/speedscope/';
+const SPEEDSCOPE = join(ROOT, 'node_modules', 'speedscope', 'dist', 'release') + sep;
+
 // Serves one of the viewer's own files; false when there is none at `path`.
 async function serveFile(path, files, response) {
+  const [top, below] = path.startsWith(SPEEDSCOPE_PATH)
+    ? [SPEEDSCOPE, path.slice(SPEEDSCOPE_PATH.length)] : [ROOT, path];
   const file = files[path] ??
-    normalize(join(ROOT, path.endsWith('/') ? `${path}index.html` : path));
-  if (!(path in files) && !file.startsWith(ROOT) && `${file}${sep}` !== ROOT) {
+    normalize(join(top, below.endsWith('/') || below === '' ? `${below}index.html` : below));
+  if (!(path in files) && !file.startsWith(top) && `${file}${sep}` !== top) {
     response.writeHead(403).end();
     return true;
   }

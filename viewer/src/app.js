@@ -1,15 +1,16 @@
 // The page: loads a movie into Ruffle, traced by the server first when it
-// has no tracer, catches the tracer's "save" command and shows each dump.
+// has no tracer, catches the records its tracer hands over, and shows
+// each dump; opens dump files too. Dumps are read by a worker, so that one
+// of millions of records leaves the page responsive.
 
-import { parseDump, repeatedPrefix, buildCallTree, functionStats, toChromeTrace } from './trace.js';
-import { drawCalls } from './chart.js';
+import { FlameChart } from './flame-chart.js';
+import { RecordsPager } from './records-pager.js';
 import { movieSignature, tracerOf } from './swf.js';
 
 const status = document.querySelector('#status');
 const problem = document.querySelector('#problem');
 const playerBox = document.querySelector('#player');
 const toggle = document.querySelector('#toggle');
-const dumps = [];
 let player = null;
 
 function say(text) {
@@ -29,104 +30,217 @@ function sayProblem(title, message, output = '') {
   document.body.dataset.movie = 'failed';
 }
 
-function download(filename, type, content) {
+function download(filename, blob) {
   const link = document.createElement('a');
-  link.href = URL.createObjectURL(new Blob([content], { type }));
+  link.href = URL.createObjectURL(blob);
   link.download = filename;
   document.body.append(link);
   link.click();
   link.remove();
-  setTimeout(() => URL.revokeObjectURL(link.href), 1000);
+  setTimeout(() => URL.revokeObjectURL(link.href), 60000);
 }
 
 function formatMs(value) {
   return Number.isInteger(value) ? String(value) : value.toFixed(1);
 }
 
-function problemList(title, items) {
+function problemList(title, items, count) {
   const box = document.createElement('div');
   const heading = document.createElement('p');
   heading.className = 'warning';
   heading.textContent = title;
   const list = document.createElement('ul');
-  for (const text of items.slice(0, 20)) {
+  for (const text of items) {
     const item = document.createElement('li');
     item.textContent = text;
     list.append(item);
   }
-  if (items.length > 20) {
+  if (count > items.length) {
     const more = document.createElement('li');
-    more.textContent = `and ${items.length - 20} more`;
+    more.textContent = `and ${count - items.length} more`;
     list.append(more);
   }
   box.append(heading, list);
   return box;
 }
 
-function showDump(text) {
-  const number = dumps.length + 1;
-  const { records, errors } = parseDump(text);
-  const previous = dumps.at(-1);
-  const repeated = previous ? repeatedPrefix(previous.records, records) : 0;
-  const fresh = records.slice(repeated);
-  const { roots, anomalies } = buildCallTree(fresh);
-  dumps.push({ text, records });
-
-  const view = document.querySelector('#dump-template').content.firstElementChild.cloneNode(true);
-  view.dataset.dump = String(number);
-  view.querySelector('.dump-title').textContent = `Dump ${number}`;
-  const span = fresh.length ? ` from ${fresh[0].time} ms to ${fresh.at(-1).time} ms` : '';
-  view.querySelector('.dump-summary').textContent =
-    `${fresh.length} new records${span}` +
-    (repeated ? `; the ${repeated} records before them repeat dump ${number - 1} (the tracer keeps its whole history) and are not shown again.` : '.');
-
-  const problems = view.querySelector('.problems');
-  if (errors.length) {
-    problems.append(problemList(`${errors.length} piece(s) of the dump are no record:`,
-      errors.map((e) => `after record ${e.position}: ${JSON.stringify(e.text)}`)));
+// The worker that reads the dumps, and what waits for its answers.
+const worker = new Worker(new URL('./dump-worker.js', import.meta.url), { type: 'module' });
+const views = new Map();
+const answers = new Map();
+worker.onmessage = ({ data }) => {
+  const key = `${data.type} ${data.id} ${data.from ?? data.format ?? ''}`;
+  if (answers.has(key)) {
+    answers.get(key)(data);
+    answers.delete(key);
+    return;
   }
-  if (anomalies.length) {
-    problems.append(problemList(`${anomalies.length} enter/exit record(s) do not pair up:`,
-      anomalies.map((a) => a.text)));
-  }
-  view.dataset.balanced = String(anomalies.length === 0 && errors.length === 0);
+  views.get(data.id)?.[data.type]?.(data);
+};
 
-  const chart = view.querySelector('.chart');
-  const axis = view.querySelector('.axis');
-  const redraw = () => {
-    chart.replaceChildren(drawCalls(roots, axis.value, Math.max(chart.clientWidth, 600)));
-  };
-  axis.addEventListener('change', redraw);
+function ask(message, answerType, detail = '') {
+  return new Promise((done) => {
+    answers.set(`${answerType} ${message.id} ${detail}`, done);
+    worker.postMessage(message);
+  });
+}
 
-  const body = view.querySelector('.stats tbody');
-  for (const row of functionStats(roots)) {
+// speedscope, when the server serves it: each dump opens there too.
+const speedscope = fetch('speedscope/index.html', { method: 'HEAD' })
+  .then((response) => response.ok).catch(() => false);
+
+// Shows `count` rows of the table per function, then a button for the rest.
+const TABLE_ROWS = 500;
+
+function fillStats(body, stats, count) {
+  body.replaceChildren(...stats.slice(0, count).map((row) => {
     const tr = document.createElement('tr');
     for (const value of [row.name, row.calls, formatMs(row.total), formatMs(row.self), formatMs(row.max)]) {
       const td = document.createElement('td');
       td.textContent = String(value);
       tr.append(td);
     }
-    body.append(tr);
+    return tr;
+  }));
+}
+
+let dumpCount = 0;
+// The dump a movie is handing over in pieces, until its save.
+let collecting = null;
+
+/** One dump on the page, from a movie or a file. */
+class DumpView {
+  // `started`: when the dump was chosen or arrived, for data-drawn-ms.
+  constructor({ fromMovie, title, started = performance.now() }) {
+    this.number = ++dumpCount;
+    this.id = this.number;
+    this.fromMovie = fromMovie;
+    this.title = title;
+    this.started = started;
+    views.set(this.id, this);
+    const view = document.querySelector('#dump-template').content.firstElementChild.cloneNode(true);
+    this.view = view;
+    view.dataset.dump = String(this.number);
+    view.dataset.state = 'reading';
+    view.querySelector('.dump-title').textContent = fromMovie ? `Dump ${this.number}` : `Dump ${this.number}: ${title}`;
+    view.querySelector('.dump-body').hidden = true;
+    document.querySelector('#dumps').prepend(view);
   }
 
-  const list = view.querySelector('.records');
-  list.start = repeated + 1;
-  for (const record of fresh) {
-    const item = document.createElement('li');
-    item.className = record.kind === 'Enter' ? 'enter' : 'exit';
-    item.textContent = `${record.name} ${record.kind} ${record.time}`;
-    list.append(item);
+  summary(text) {
+    this.view.querySelector('.dump-summary').textContent = text;
   }
-  view.querySelector('.raw summary').textContent = `Raw records (${fresh.length})`;
 
-  view.querySelector('.download-text').addEventListener('click', () =>
-    download(`trace-dump-${number}.txt`, 'text/plain', text));
-  view.querySelector('.download-chrome').addEventListener('click', () =>
-    download(`trace-dump-${number}.json`, 'application/json', JSON.stringify(toChromeTrace(roots))));
+  collecting({ records, pieces }) {
+    this.view.dataset.state = 'collecting';
+    this.view.dataset.pieces = String(pieces);
+    this.summary(`Collecting: ${records} records handed over so far, in ${pieces} piece(s); ` +
+                 'the rest come when F12 stops the tracer.');
+    say(`Dump ${this.number}: ${records} records handed over so far.`);
+  }
 
-  document.querySelector('#dumps').prepend(view);
-  redraw();
-  say(`Dump ${number} received: ${fresh.length} new records.`);
+  progress({ records, fraction }) {
+    const text = `Reading the dump: ${records} records read (${Math.round(fraction * 100)}%)...`;
+    this.summary(text);
+    say(`Dump ${this.number}: ${text}`);
+  }
+
+  failed({ message }) {
+    this.view.dataset.state = 'failed';
+    this.summary(`This dump could not be read: ${message}`);
+  }
+
+  ready(model) {
+    const { view, number } = this;
+    const records = model.records;
+    this.summary(`Drawing ${records} records...`);
+    const span = records ? ` from ${model.firstTime} ms to ${model.lastTime} ms` : '';
+    const repeated = model.repeated;
+    view.querySelector('.dump-summary').textContent = this.fromMovie
+      ? `${records} new records${span}` +
+        (repeated ? `; the ${repeated} records before them repeat dump ${number - 1} (the tracer keeps its whole history) and are not shown again.` : '.')
+      : `${records} records${span}.`;
+
+    const problems = view.querySelector('.problems');
+    if (model.errorCount) {
+      problems.append(problemList(`${model.errorCount} piece(s) of the dump are no record:`,
+        model.errors.map((e) => `after record ${e.position}: ${JSON.stringify(e.text)}`), model.errorCount));
+    }
+    if (model.anomalyCount) {
+      problems.append(problemList(`${model.anomalyCount} enter/exit record(s) do not pair up:`,
+        model.anomalies.map((a) => a.text), model.anomalyCount));
+    }
+    view.dataset.balanced = String(model.anomalyCount === 0 && model.errorCount === 0);
+    view.querySelector('.dump-body').hidden = false;
+
+    const pager = new RecordsPager(view.querySelector('.raw-records'), records, repeated,
+      (from, count) => ask({ type: 'records', id: this.id, from, count }, 'records', from)
+        .then((answer) => answer.records));
+    view.querySelector('.raw summary').textContent = `Raw records (${records})`;
+
+    const chart = new FlameChart(view.querySelector('.chart'), model.calls, model.names, {
+      onSelect: (call) => {
+        view.querySelector('.raw').open = true;
+        pager.showRecord(model.calls.first[call]);
+      },
+    });
+    const axis = view.querySelector('.axis');
+    axis.addEventListener('change', () => chart.setAxis(axis.value));
+    new ResizeObserver(() => chart.draw()).observe(view.querySelector('.chart'));
+
+    const body = view.querySelector('.stats tbody');
+    fillStats(body, model.stats, TABLE_ROWS);
+    const all = view.querySelector('.all-functions');
+    all.hidden = model.stats.length <= TABLE_ROWS;
+    all.textContent = `Show all ${model.stats.length} functions`;
+    all.addEventListener('click', () => {
+      fillStats(body, model.stats, model.stats.length);
+      all.hidden = true;
+    });
+
+    const exported = (format) => ask({ type: 'export', id: this.id, format }, 'export', format)
+      .then((answer) => answer.blob);
+    view.querySelector('.download-text').addEventListener('click', async () =>
+      download(`trace-dump-${number}.txt`, await exported('text')));
+    view.querySelector('.download-chrome').addEventListener('click', async () =>
+      download(`trace-dump-${number}.json`, await exported('chrome')));
+    view.querySelector('.download-speedscope').addEventListener('click', async () =>
+      download(`trace-dump-${number}.speedscope.json`, await exported('speedscope')));
+    const open = view.querySelector('.open-speedscope');
+    speedscope.then((served) => { open.hidden = !served; });
+    open.addEventListener('click', async () => {
+      // The tab is opened now, while the click still counts as the user's.
+      const tab = window.open('', '_blank');
+      const url = URL.createObjectURL(await exported('speedscope'));
+      const title = encodeURIComponent(view.querySelector('.dump-title').textContent);
+      tab.location.href = `speedscope/index.html#profileURL=${encodeURIComponent(url)}&title=${title}`;
+    });
+
+    view.dataset.state = 'ready';
+    view.dataset.drawnMs = (performance.now() - this.started).toFixed(0);
+    say(this.fromMovie ? `Dump ${number} received: ${records} new records.` : `Dump ${number} opened: ${records} records.`);
+  }
+}
+
+// A movie hands its records over in pieces while it collects, when its
+// tracer was made to, and the rest with its save.
+function recordsFromMovie(command, text) {
+  const started = performance.now();
+  if (command === 'records') {
+    collecting ??= new DumpView({ fromMovie: true, started });
+    worker.postMessage({ type: 'piece', id: collecting.id, text });
+    return;
+  }
+  const dump = collecting ?? new DumpView({ fromMovie: true, started });
+  collecting = null;
+  worker.postMessage({ type: 'dump', id: dump.id, text, fromMovie: true, title: `Dump ${dump.number}` });
+}
+
+/** Shows the dump in `file` (a File or a Blob), read by the worker. */
+function openDump(file, title, started) {
+  const dump = new DumpView({ fromMovie: false, title, started });
+  say(`Reading ${title}...`);
+  worker.postMessage({ type: 'dump', id: dump.id, file, fromMovie: false, title });
 }
 
 // What vimbrel put into a movie's bytes, read here, so that a traced movie
@@ -232,8 +346,8 @@ async function loadMovie(source, label) {
     api.traceObserver = (message) => console.log(`[movie] ${message}`);
     api.addFSCommandHandler((command, args) => {
       console.log(`[fscommand] ${command}`);
-      if (command !== 'save') return false;
-      showDump(String(args));
+      if (command !== 'save' && command !== 'records') return false;
+      recordsFromMovie(command, String(args));
       return true;
     });
     toggle.disabled = false;
@@ -257,9 +371,17 @@ toggle.addEventListener('click', () => {
   }
 });
 
+// A file chosen or dropped: a movie, or a dump (records joined by commas).
+async function openFile(file) {
+  const started = performance.now();
+  const head = new Uint8Array(await file.slice(0, 8).arrayBuffer());
+  if (movieSignature(head) || /\.swf$/i.test(file.name)) loadMovie(file, file.name);
+  else openDump(file, file.name, started);
+}
+
 document.querySelector('#file').addEventListener('change', (event) => {
   const [file] = event.target.files;
-  if (file) loadMovie(file, file.name);
+  if (file) openFile(file);
 });
 
 const drop = document.querySelector('#drop');
@@ -272,8 +394,20 @@ drop.addEventListener('drop', (event) => {
   event.preventDefault();
   drop.classList.remove('over');
   const [file] = event.dataTransfer.files;
-  if (file) loadMovie(file, file.name);
+  if (file) openFile(file);
 });
 
-const requested = new URLSearchParams(location.search).get('movie');
-if (requested) loadMovie(requested, requested);
+async function openDumpUrl(url) {
+  say(`Fetching ${url}...`);
+  try {
+    const response = await fetch(url);
+    if (!response.ok) throw new Error(`${response.status} ${response.statusText}`);
+    openDump(await response.blob(), url);
+  } catch (error) {
+    sayProblem(`Could not fetch ${url}`, error.message);
+  }
+}
+
+const query = new URLSearchParams(location.search);
+if (query.get('movie')) loadMovie(query.get('movie'), query.get('movie'));
+if (query.get('dump')) openDumpUrl(query.get('dump'));

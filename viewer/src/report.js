@@ -1,17 +1,85 @@
-// A dump as text for a terminal: the table of functions and the call tree.
-// The parsing and the calls come from trace.js, as on the page.
+// A dump as text for a terminal: the table of functions and the call tree,
+// read as the text comes, so that a dump of any length is reported
+// without holding it. The records and the calls come from trace.js and
+// calls.js, as on the page.
 
-import { parseDump, buildCallTree, functionStats } from './trace.js';
+import { CallBuilder, FunctionStats, listeners } from './calls.js';
+import { RecordReader } from './trace.js';
 
 export function formatMs(value) {
   return Number.isInteger(value) ? String(value) : value.toFixed(1);
 }
 
+// Calls of the same function under the same caller, merged, as calls
+// open and close: each node has the function's name, its number of calls,
+// their total time and its nodes below.
+class FoldedCalls {
+  constructor() {
+    this.roots = new Map();
+    this.open = [];
+  }
+
+  enter(call) {
+    const siblings = this.open.length ? this.open[this.open.length - 1].children : this.roots;
+    let node = siblings.get(call.name);
+    if (!node) {
+      node = { name: call.name, calls: 0, total: 0, children: new Map() };
+      siblings.set(call.name, node);
+    }
+    this.open.push(node);
+  }
+
+  adopt(call) {
+    // It holds every call so far.
+    const node = { name: call.name, calls: 0, total: 0, children: this.roots };
+    this.roots = new Map([[call.name, node]]);
+    this.open.push(node);
+  }
+
+  exit(call) {
+    const node = this.open.pop();
+    node.calls += 1;
+    node.total += call.end - call.start;
+  }
+}
+
+/**
+ * Reads a dump in pieces (push, then end): the table of functions, the
+ * calls folded into a tree, and how many records do not pair up and how
+ * many pieces are no record. `others` are further listeners of the calls
+ * (see CallBuilder).
+ */
+export class DumpReport {
+  constructor(others = []) {
+    this.stats = new FunctionStats();
+    this.folded = new FoldedCalls();
+    this.anomalyCount = 0;
+    this.errorCount = 0;
+    this.builder = new CallBuilder(listeners(this.stats, this.folded, ...others, {
+      anomaly: () => { this.anomalyCount += 1; },
+    }));
+    this.reader = new RecordReader((name, kind, time) => this.builder.add(name, kind, time),
+                                   () => { this.errorCount += 1; });
+  }
+
+  push(text) {
+    this.reader.push(text);
+  }
+
+  /** Returns { records, stats, tree, anomalyCount, errorCount }. */
+  end() {
+    const records = this.reader.end();
+    this.builder.finish();
+    return { records, stats: this.stats.rows(), tree: this.folded.roots,
+             anomalyCount: this.anomalyCount, errorCount: this.errorCount };
+  }
+}
+
 /** Everything a report needs of a dump's text. */
 export function analyseDump(text) {
-  const { records, errors } = parseDump(text);
-  const { roots, anomalies } = buildCallTree(records);
-  return { records, errors, roots, anomalies, stats: functionStats(roots) };
+  const report = new DumpReport();
+  report.push(text);
+  return report.end();
 }
 
 function plural(count, one, many) {
@@ -34,52 +102,30 @@ export function formatFunctionTable(stats) {
   return [line(header), ...rows.map(line)].join('\n') + '\n';
 }
 
-/**
- * Calls of the same function under the same caller, merged: each node has
- * the function's name, its number of calls and their total time.
- */
-export function foldCalls(calls) {
-  const folded = [];
-  const byName = new Map();
-  for (const call of calls) {
-    let node = byName.get(call.name);
-    if (!node) {
-      node = { name: call.name, calls: 0, total: 0, callees: [] };
-      byName.set(call.name, node);
-      folded.push(node);
-    }
-    node.calls += 1;
-    node.total += call.end - call.start;
-    node.callees.push(...call.children);
-  }
-  for (const node of folded) node.children = foldCalls(node.callees);
-  return folded;
-}
-
-/** The call tree as indented text, repeated sibling calls on one line. */
-export function formatCallTree(roots) {
+/** The call tree (DumpReport's) as indented text, repeated sibling calls on one line. */
+export function formatCallTree(tree) {
   const lines = [];
   const visit = (nodes, depth) => {
-    for (const node of nodes) {
+    for (const node of nodes.values()) {
       lines.push(`${'  '.repeat(depth)}${node.name}  ${plural(node.calls, 'call', 'calls')}` +
                  `  ${formatMs(node.total)} ms`);
       visit(node.children, depth + 1);
     }
   };
-  visit(foldCalls(roots), 0);
+  visit(tree, 0);
   return lines.length ? `${lines.join('\n')}\n` : '';
 }
 
 /** The lines that say what of the dump could not be used as it stands. */
-export function formatProblems({ errors, anomalies }) {
+export function formatProblems({ errorCount, anomalyCount }) {
   let text = '';
-  if (anomalies.length) {
-    text += `${plural(anomalies.length, 'record does', 'records do')} not pair up ` +
+  if (anomalyCount) {
+    text += `${plural(anomalyCount, 'record does', 'records do')} not pair up ` +
             '(an exit without its enter, or an enter never closed).\n';
   }
-  if (errors.length) {
-    text += `${plural(errors.length, 'piece', 'pieces')} of the dump ` +
-            `${errors.length === 1 ? 'is' : 'are'} no record.\n`;
+  if (errorCount) {
+    text += `${plural(errorCount, 'piece', 'pieces')} of the dump ` +
+            `${errorCount === 1 ? 'is' : 'are'} no record.\n`;
   }
   return text;
 }

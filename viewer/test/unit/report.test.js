@@ -29,7 +29,7 @@ test('the table of a small dump, worked out by hand', () => {
 });
 
 test('the tree folds repeated calls under the same caller', () => {
-  assert.equal(formatCallTree(analyseDump(SMALL).roots),
+  assert.equal(formatCallTree(analyseDump(SMALL).tree),
     'main  1 call  10 ms\n' +
     '  a  2 calls  7 ms\n' +
     '    b  1 call  2 ms\n');
@@ -100,16 +100,23 @@ test('records that do not pair up are counted, and the rest reported', () => {
   assert.match(run.stdout, /^1 piece of the dump is no record\.$/m);
 });
 
-test('--chrome writes the calls as Chrome Trace Event JSON', () => {
+test('--chrome and --speedscope write the calls for Perfetto and speedscope', () => {
   const folder = mkdtempSync(join(tmpdir(), 'vimbrel-report-'));
   try {
-    const out = join(folder, 'trace.json');
-    const run = report(['-', '--chrome', out], SMALL);
+    const chrome = join(folder, 'trace.json');
+    const speedscope = join(folder, 'speedscope.json');
+    // SMALL, then a call whose enter was not recorded: it holds all before it.
+    const run = report(['-', '--chrome', chrome, '--speedscope', speedscope], `${SMALL},all Exit 12`);
     assert.equal(run.status, 0, run.stderr);
-    const { traceEvents } = JSON.parse(readFileSync(out, 'utf8'));
+    const { traceEvents } = JSON.parse(readFileSync(chrome, 'utf8'));
     assert.deepEqual(traceEvents.map((e) => `${e.ph} ${e.name} ${e.ts}`),
       ['B main 0', 'B a 1000', 'B b 2000', 'E b 4000', 'E a 5000',
-       'B a 6000', 'E a 9000', 'E main 10000']);
+       'B a 6000', 'E a 9000', 'E main 10000', 'B all -1', 'E all 12000']);
+    const profile = JSON.parse(readFileSync(speedscope, 'utf8'));
+    const frames = profile.shared.frames.map((frame) => frame.name);
+    assert.deepEqual(profile.profiles[0].events.map((e) => `${e.type} ${frames[e.frame]} ${e.at}`),
+      ['O all -0.001', 'O main 0', 'O a 1', 'O b 2', 'C b 4', 'C a 5', 'O a 6', 'C a 9', 'C main 10', 'C all 12']);
+    assert.equal(profile.profiles[0].unit, 'milliseconds');
   } finally {
     rmSync(folder, { recursive: true, force: true });
   }

@@ -2,7 +2,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 import {
-  parseDump, repeatedPrefix, buildCallTree, functionStats, toChromeTrace,
+  RecordReader, parseDump, repeatsEarlierDump, buildCallTree, functionStats, toChromeTrace,
   toDumpText, walkCalls,
 } from '../../src/trace.js';
 
@@ -91,21 +91,42 @@ test('an exit that skips an open call closes it too', () => {
 });
 
 test('a later dump repeats the earlier one: only the rest is new', () => {
-  const first = parseDump(fixture('dump-1.txt')).records;
-  const second = parseDump(fixture('dump-2.txt')).records;
-  assert.equal(repeatedPrefix(first, second), first.length);
-  assert.equal(second.length, 1200);
-  const fresh = second.slice(repeatedPrefix(first, second));
-  assert.deepEqual(fresh[0], { name: '_root.onEnterFrame', kind: 'Enter', time: 3490 });
-  assert.deepEqual(buildCallTree(fresh).anomalies, []);
-  // A dump that does not begin with the earlier one is new as a whole.
-  assert.equal(repeatedPrefix(second, first), 0);
-  assert.equal(repeatedPrefix(first.slice(1), second), 0);
+  const first = fixture('dump-1.txt');
+  const second = fixture('dump-2.txt');
+  assert.equal(repeatsEarlierDump(first, second), true);
+  assert.equal(repeatsEarlierDump(first, first), true);
+  // A dump that does not begin with all of the earlier one is new as a whole.
+  assert.equal(repeatsEarlierDump(second, first), false);
+  assert.equal(repeatsEarlierDump(first.slice(0, -1), second), false);
+  assert.equal(repeatsEarlierDump('', second), false);
+});
+
+test('a dump read in pieces of any size reads as the whole', () => {
+  // Names with commas and spaces, a broken piece, text after the last record.
+  const text = 'a, b Enter 1,x Enter 2,x,y Exit 3,g Enter x,a, b Exit 4,junk,f Exit -1.5,tail,end';
+  const read = (pieces) => {
+    const seen = [];
+    const reader = new RecordReader((...record) => seen.push(['record', ...record]),
+                                    (...error) => seen.push(['error', ...error]));
+    for (const piece of pieces) reader.push(piece);
+    seen.push(['count', reader.end()]);
+    return seen;
+  };
+  const whole = read([text]);
+  assert.deepEqual(whole.filter(([what]) => what === 'record').map((r) => r.slice(1, 4)),
+    [['a, b', 'Enter', 1], ['x', 'Enter', 2], ['x,y', 'Exit', 3], ['a, b', 'Exit', 4], ['junk,f', 'Exit', -1.5]]);
+  for (let cut = 0; cut <= text.length; cut++) {
+    for (const size of [1, 3, 7]) {
+      const pieces = [text.slice(0, cut)];
+      for (let at = cut; at < text.length; at += size) pieces.push(text.slice(at, at + size));
+      assert.deepEqual(read(pieces), whole, `cut at ${cut}, then pieces of ${size}`);
+    }
+  }
 });
 
 test('function statistics count calls, total, self and max time', () => {
   const { records } = parseDump('f Enter 0,g Enter 1,g Exit 4,g Enter 5,g Exit 6,f Exit 10,f Enter 20,f Exit 21');
-  const stats = functionStats(buildCallTree(records).roots);
+  const stats = functionStats(records);
   assert.deepEqual(stats, [
     { name: 'f', calls: 2, total: 11, self: 7, max: 10 },
     { name: 'g', calls: 2, total: 4, self: 4, max: 3 },
@@ -114,7 +135,7 @@ test('function statistics count calls, total, self and max time', () => {
 
 test('the Chrome trace pairs every begin with an end, in microseconds', () => {
   const { records } = parseDump(fixture('dump-1.txt'));
-  const trace = JSON.parse(JSON.stringify(toChromeTrace(buildCallTree(records).roots)));
+  const trace = JSON.parse(JSON.stringify(toChromeTrace(records)));
   assert.equal(trace.traceEvents.length, records.length);
   assert.deepEqual(trace.traceEvents[0],
     { name: '_root.onEnterFrame', cat: 'actionscript', ph: 'B', ts: 1622000, pid: 1, tid: 1 });
@@ -124,9 +145,54 @@ test('the Chrome trace pairs every begin with an end, in microseconds', () => {
     assert.ok(depth >= 0);
   }
   assert.equal(depth, 0);
-  const unbalanced = toChromeTrace(buildCallTree(parseDump('x Exit 3').records).roots);
+  const unbalanced = toChromeTrace(parseDump('x Exit 3').records);
   assert.deepEqual(unbalanced.traceEvents.map((e) => e.ph), ['B', 'E']);
   assert.deepEqual(unbalanced.traceEvents[0].args, { enterRecorded: false, exitRecorded: true });
+});
+
+// Sorted by time, as Perfetto and speedscope sort them, the events rebuild
+// the calls in record order: begins and ends as a stack of names.
+function nestingByTime(traceEvents) {
+  const sorted = [...traceEvents].sort((a, b) => a.ts - b.ts);
+  const open = [];
+  const order = [];
+  for (const event of sorted) {
+    if (event.ph === 'B') {
+      order.push(`${'  '.repeat(open.length)}${event.name}`);
+      open.push(event.name);
+    } else {
+      assert.equal(open.pop(), event.name, `${event.name} ends the call it began`);
+    }
+  }
+  assert.deepEqual(open, []);
+  return order;
+}
+
+test('events of one millisecond each get a time of their own, in record order', () => {
+  // Three calls and a fourth inside the last, all in millisecond 5; a
+  // clock that steps back to 4; then 1,500 events in millisecond 7.
+  const busy = Array.from({ length: 750 }, (_, i) => `n${i} Enter 7,n${i} Exit 7`).join(',');
+  const text = `a Enter 5,a Exit 5,b Enter 5,b Exit 5,c Enter 5,d Enter 5,d Exit 5,c Exit 4,${busy}`;
+  const { traceEvents } = toChromeTrace(parseDump(text).records);
+  assert.deepEqual(traceEvents.slice(0, 8).map((e) => `${e.ph} ${e.name} ${e.ts}`),
+    ['B a 5000', 'E a 5001', 'B b 5002', 'E b 5003', 'B c 5004', 'B d 5005', 'E d 5006', 'E c 5007']);
+  const times = traceEvents.map((e) => e.ts);
+  for (let i = 1; i < times.length; i++) assert.ok(times[i] > times[i - 1], `event ${i} after ${i - 1}`);
+  // The busy millisecond is shared among its 1,500 events, within it.
+  assert.equal(times[8], 7000);
+  assert.ok(times.at(-1) < 8000, String(times.at(-1)));
+  assert.deepEqual(nestingByTime(traceEvents).slice(0, 4), ['a', 'b', 'c', '  d']);
+});
+
+test('calls whose enter or exit is missing are closed where the page closes them', () => {
+  // outer began before the records; inner has no exit before main exits;
+  // last never exits.
+  const text = 'a Enter 1,a Exit 1,outer Exit 1,main Enter 2,inner Enter 2,main Exit 2,last Enter 3';
+  const { records } = parseDump(text);
+  const { traceEvents } = toChromeTrace(records);
+  assert.deepEqual(nestingByTime(traceEvents), ['outer', '  a', 'main', '  inner', 'last']);
+  const marked = traceEvents.filter((e) => e.args).map((e) => `${e.ph} ${e.name} ${e.args.enterRecorded} ${e.args.exitRecorded}`);
+  assert.deepEqual(marked, ['B outer false true', 'E outer false true', 'E inner true false', 'E last true false']);
 });
 
 test('the dump text round-trips', () => {

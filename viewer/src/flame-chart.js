@@ -1,0 +1,309 @@
+// The calls as a flame chart on a canvas: one row per depth, callers above
+// the calls they make, each call as long as it lasted (time) or as many
+// records as it spans (record order). Drawn from the flat tables of
+// dump-model.js, so that a million calls draw as fast as a hundred: each
+// row draws only what lies in view, and calls narrower than a pixel share
+// the pixel they fall in.
+//
+// Wheel or + and - zoom, drag or the arrow keys pan, 0 shows everything;
+// the pointer over a call says its name, start, duration and self time.
+
+const ROW = 18;
+const RULER = 18;
+const MOST_HEIGHT = 540;
+const LABEL_WIDTH = 36;
+// The narrowest view, in records or milliseconds: one call fills it.
+const NARROWEST = { sequence: 1, time: 0.01 };
+
+function hue(name) {
+  let hash = 0;
+  for (let i = 0; i < name.length; i++) hash = (hash * 31 + name.charCodeAt(i)) >>> 0;
+  return hash % 360;
+}
+
+function formatMs(value) {
+  return Number.isInteger(value) ? String(value) : value.toFixed(value < 10 ? 2 : 1);
+}
+
+export class FlameChart {
+  /**
+   * Draws `calls` (dump-model.js's table) named by `names` into `box`.
+   * `onSelect(call)` hears of a call clicked.
+   */
+  constructor(box, calls, names, { onSelect = () => {} } = {}) {
+    this.box = box;
+    this.calls = calls;
+    this.names = names;
+    this.onSelect = onSelect;
+    this.colours = names.map((name) => `hsl(${hue(name)} 62% 72%)`);
+    this.axis = 'sequence';
+    this.top = 0;
+    this.canvas = document.createElement('canvas');
+    this.canvas.className = 'flame';
+    this.canvas.tabIndex = 0;
+    this.canvas.setAttribute('role', 'img');
+    this.tip = document.createElement('div');
+    this.tip.className = 'flame-tip';
+    this.tip.hidden = true;
+    box.replaceChildren(this.canvas, this.tip);
+    this.listen();
+    this.setAxis('sequence');
+  }
+
+  /** Draws on `axis` ('sequence' or 'time'), the whole trace in view. */
+  setAxis(axis) {
+    this.axis = axis;
+    this.showAll();
+  }
+
+  /** The whole trace in view. */
+  showAll() {
+    // The calls at the top hold all others.
+    const top = this.calls.count ? this.row(0) : [];
+    const low = top.length ? this.from(top[0]) : 0;
+    const high = top.length ? this.to(top[top.length - 1]) : 1;
+    this.whole = [low, Math.max(high, low + NARROWEST[this.axis])];
+    this.view = [...this.whole];
+    this.top = 0;
+    this.draw();
+  }
+
+  row(depth) {
+    const { rowOrder, rowStarts } = this.calls;
+    return rowOrder.subarray(rowStarts[depth], rowStarts[depth + 1]);
+  }
+
+  from(id) {
+    return this.axis === 'time' ? this.calls.start[id] : this.calls.first[id];
+  }
+
+  to(id) {
+    return this.axis === 'time' ? this.calls.end[id] : this.calls.last[id] + 1;
+  }
+
+  // The first call of `row` that ends after `value` (or at it, for calls
+  // of no length there).
+  firstEndingAfter(row, value) {
+    let low = 0;
+    let high = row.length;
+    while (low < high) {
+      const middle = (low + high) >>> 1;
+      if (this.to(row[middle]) < value) low = middle + 1;
+      else high = middle;
+    }
+    return low;
+  }
+
+  /** Draws what is in view; returns how many boxes it drew. */
+  draw() {
+    const started = performance.now();
+    const ratio = window.devicePixelRatio || 1;
+    const width = Math.max(this.box.clientWidth, 300);
+    const rows = this.calls.depthCount;
+    const height = Math.min(rows * ROW, MOST_HEIGHT) + RULER;
+    this.top = Math.max(0, Math.min(this.top, rows * ROW + RULER - height));
+    if (this.canvas.width !== Math.round(width * ratio) || this.canvas.height !== Math.round(height * ratio)) {
+      this.canvas.width = Math.round(width * ratio);
+      this.canvas.height = Math.round(height * ratio);
+      this.canvas.style.width = `${width}px`;
+      this.canvas.style.height = `${height}px`;
+    }
+    this.width = width;
+    this.height = height;
+    const context = this.canvas.getContext('2d');
+    context.setTransform(ratio, 0, 0, ratio, 0, 0);
+    context.clearRect(0, 0, width, height);
+    context.font = '11px system-ui, sans-serif';
+    context.textBaseline = 'middle';
+    const [v0, v1] = this.view;
+    const scale = width / (v1 - v0);
+    let boxes = 0;
+    const firstRow = Math.floor(this.top / ROW);
+    const lastRow = Math.min(rows, Math.ceil((this.top + height - RULER) / ROW));
+    for (let d = firstRow; d < lastRow; d++) {
+      const row = this.row(d);
+      const y = RULER + d * ROW - this.top;
+      let i = this.firstEndingAfter(row, v0);
+      // Where the pixels drawn so far end: a call within them is hidden.
+      let covered = -Infinity;
+      while (i < row.length) {
+        const id = row[i];
+        const from = this.from(id);
+        if (from > v1 || (from === v1 && v1 !== v0)) break;
+        const x0 = (from - v0) * scale;
+        const x1 = (this.to(id) - v0) * scale;
+        if (x1 <= covered) {
+          // Skip to the first call that ends past the pixel covered.
+          i = this.firstEndingAfter(row, v0 + (covered + 0.001) / scale);
+          continue;
+        }
+        const left = Math.max(x0, covered, -1);
+        const right = Math.max(Math.min(x1, width + 1), left + 1);
+        context.fillStyle = this.colours[this.calls.name[id]];
+        context.fillRect(left, y, right - left - (right - left > 3 ? 0.5 : 0), ROW - 1);
+        boxes += 1;
+        covered = Math.ceil(right);
+        if (right - left > LABEL_WIDTH) {
+          const name = this.names[this.calls.name[id]];
+          const room = Math.floor((right - left - 6) / 6.2);
+          context.fillStyle = '#10131a';
+          context.fillText(name.length > room ? `${name.slice(0, Math.max(room - 1, 1))}…` : name,
+                           left + 3, y + ROW / 2);
+        }
+        i++;
+      }
+    }
+    this.drawRuler(context, v0, v1, width);
+    this.canvas.dataset.view = `${v0},${v1}`;
+    this.canvas.dataset.boxes = String(boxes);
+    this.canvas.dataset.drawMs = (performance.now() - started).toFixed(2);
+    return boxes;
+  }
+
+  drawRuler(context, v0, v1, width) {
+    context.fillStyle = '#f7f8fb';
+    context.fillRect(0, 0, width, RULER);
+    context.fillStyle = '#5d6577';
+    const span = v1 - v0;
+    const rough = span / 8;
+    const power = 10 ** Math.floor(Math.log10(rough));
+    const step = [1, 2, 5, 10].map((m) => m * power).find((s) => s >= rough);
+    const unit = this.axis === 'time' ? ' ms' : '';
+    for (let value = Math.ceil(v0 / step) * step; value <= v1; value += step) {
+      const x = (value - v0) / span * width;
+      context.fillRect(x, RULER - 5, 1, 5);
+      const label = this.axis === 'time' ? formatMs(+value.toFixed(6)) + unit : `#${Math.round(value) + 1}`;
+      context.fillText(label, x + 3, RULER / 2 - 1);
+    }
+  }
+
+  /** Zooms by `factor` (below 1: in) around the view's point at `fraction` of its width. */
+  zoom(factor, fraction = 0.5) {
+    const [v0, v1] = this.view;
+    const span = v1 - v0;
+    const wholeSpan = this.whole[1] - this.whole[0];
+    const next = Math.min(Math.max(span * factor, NARROWEST[this.axis]), wholeSpan);
+    const pivot = v0 + span * fraction;
+    this.setView(pivot - next * fraction, next);
+  }
+
+  /** Moves the view by `fraction` of its width. */
+  pan(fraction) {
+    const [v0, v1] = this.view;
+    this.setView(v0 + (v1 - v0) * fraction, v1 - v0);
+  }
+
+  setView(from, span) {
+    const [low, high] = this.whole;
+    const start = Math.min(Math.max(from, low), high - span);
+    this.view = [start, start + span];
+    this.draw();
+  }
+
+  /** Shows the call `id` across the whole width. */
+  zoomTo(id) {
+    const from = this.from(id);
+    const span = Math.max(this.to(id) - from, NARROWEST[this.axis]);
+    this.setView(from - span * 0.02, span * 1.04);
+  }
+
+  /** The call under the point (x, y) of the canvas, or -1. */
+  callAt(x, y) {
+    if (y < RULER) return -1;
+    const depth = Math.floor((y - RULER + this.top) / ROW);
+    if (depth >= this.calls.depthCount) return -1;
+    const [v0, v1] = this.view;
+    const scale = this.width / (v1 - v0);
+    const value = v0 + x / scale;
+    const row = this.row(depth);
+    // The call there, or one narrower than a pixel drawn there.
+    const i = this.firstEndingAfter(row, value - 1 / scale);
+    if (i >= row.length) return -1;
+    const id = row[i];
+    const left = (this.from(id) - v0) * scale;
+    const right = Math.max((this.to(id) - v0) * scale, left + 1);
+    return x >= left - 0.5 && x <= right + 0.5 ? id : -1;
+  }
+
+  /** What the pointer says of call `id`. */
+  describe(id) {
+    const { calls } = this;
+    const missing = [];
+    if (calls.flags[id] & 1) missing.push('its enter');
+    if (calls.flags[id] & 2) missing.push('its exit');
+    return `${this.names[calls.name[id]]}: starts at ${formatMs(calls.start[id])} ms, lasts ` +
+           `${formatMs(calls.duration[id])} ms, ${formatMs(calls.self[id])} ms of it its own; ` +
+           `records ${calls.first[id] + 1} to ${calls.last[id] + 1}` +
+           (missing.length ? ` (${missing.join(' and ')} not recorded)` : '');
+  }
+
+  listen() {
+    const canvas = this.canvas;
+    const point = (event) => {
+      const bounds = canvas.getBoundingClientRect();
+      return [event.clientX - bounds.left, event.clientY - bounds.top];
+    };
+    canvas.addEventListener('wheel', (event) => {
+      event.preventDefault();
+      const [x] = point(event);
+      if (event.shiftKey) {
+        this.top += event.deltaY;
+        this.draw();
+      } else {
+        this.zoom(event.deltaY > 0 ? 1.25 : 0.8, x / this.width);
+      }
+    }, { passive: false });
+    let drag = null;
+    canvas.addEventListener('pointerdown', (event) => {
+      canvas.focus();
+      drag = { x: event.clientX, y: event.clientY, view: [...this.view], top: this.top, moved: false };
+      canvas.setPointerCapture(event.pointerId);
+    });
+    canvas.addEventListener('pointermove', (event) => {
+      if (drag) {
+        const dx = event.clientX - drag.x;
+        const dy = event.clientY - drag.y;
+        if (Math.abs(dx) + Math.abs(dy) > 2) drag.moved = true;
+        const span = drag.view[1] - drag.view[0];
+        this.top = drag.top - dy;
+        this.setView(drag.view[0] - dx / this.width * span, span);
+        return;
+      }
+      this.hover(...point(event));
+    });
+    canvas.addEventListener('pointerup', (event) => {
+      const clicked = drag && !drag.moved;
+      drag = null;
+      if (!clicked) return;
+      const id = this.callAt(...point(event));
+      if (id >= 0) this.onSelect(id);
+    });
+    canvas.addEventListener('dblclick', (event) => {
+      const id = this.callAt(...point(event));
+      if (id >= 0) this.zoomTo(id);
+    });
+    canvas.addEventListener('pointerleave', () => { this.tip.hidden = true; });
+    canvas.addEventListener('keydown', (event) => {
+      const keys = { '+': () => this.zoom(0.8), '=': () => this.zoom(0.8), '-': () => this.zoom(1.25),
+                     ArrowLeft: () => this.pan(-0.1), ArrowRight: () => this.pan(0.1),
+                     ArrowUp: () => { this.top -= ROW; this.draw(); },
+                     ArrowDown: () => { this.top += ROW; this.draw(); }, 0: () => this.showAll() };
+      if (!keys[event.key]) return;
+      event.preventDefault();
+      keys[event.key]();
+    });
+  }
+
+  hover(x, y) {
+    const id = this.callAt(x, y);
+    this.canvas.dataset.hovered = String(id);
+    if (id < 0) {
+      this.tip.hidden = true;
+      return;
+    }
+    this.tip.textContent = this.describe(id);
+    this.tip.hidden = false;
+    this.tip.style.left = `${Math.min(x + 12, Math.max(this.width - 320, 0))}px`;
+    this.tip.style.top = `${y + 14}px`;
+  }
+}
