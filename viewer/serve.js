@@ -13,7 +13,7 @@ import { parseArgs } from 'node:util';
 import { traceUploads } from './src/trace-upload.js';
 import { MovieFolder, ambiguousNameMessage, contentType, missingFileMessage } from './src/movie-folder.js';
 import { endRunningTools } from './src/tools.js';
-import { TOOL_TIMEOUT } from './src/trace-movie.js';
+import { FLUSH_EVERY, TOOL_TIMEOUT } from './src/trace-movie.js';
 import { TOOL_TIMEOUT_PROBLEM, onClosedOutput, onStopSignals, parseToolTimeout } from './src/lifetime.js';
 
 const ROOT = fileURLToPath(new URL('.', import.meta.url));
@@ -163,7 +163,8 @@ if (process.argv[1] && fileURLToPath(import.meta.url) === process.argv[1]) {
   }
   const toolTimeout = parseToolTimeout(values['tool-timeout'] ?? TOOL_TIMEOUT);
   if (toolTimeout === null) usage(TOOL_TIMEOUT_PROBLEM);
-  const tools = { flasm: values.flasm, vimbrel: values.vimbrel, toolTimeout,
+  // The page takes the records that tracers hand over as they collect.
+  const tools = { flasm: values.flasm, vimbrel: values.vimbrel, toolTimeout, flushEvery: FLUSH_EVERY,
                   only: values.only ?? [], skip: values.skip ?? [] };
   let movies = null;
   let work = null;

@@ -150,10 +150,16 @@ class DumpView {
     this.summary(`This dump could not be read: ${message}`);
   }
 
-  ready(model) {
+  async ready(model) {
     const { view, number } = this;
     const records = model.records;
     this.summary(`Drawing ${records} records...`);
+    say(`Dump ${number}: drawing ${records} records...`);
+    // Shown before the drawing starts (a hidden page has no frames).
+    await new Promise((done) => {
+      requestAnimationFrame(() => setTimeout(done, 0));
+      setTimeout(done, 100);
+    });
     const span = records ? ` from ${model.firstTime} ms to ${model.lastTime} ms` : '';
     const repeated = model.repeated;
     view.querySelector('.dump-summary').textContent = this.fromMovie
@@ -266,7 +272,7 @@ async function tracerInBytes(buffer) {
 // Resolves to a URL of it, or to null when that failed.
 async function tracedCopy(bytes, label) {
   say(`Tracing ${label}: the server looks for a tracer and, without one, adds it ` +
-      '(flasm -d, vimbrel --clock=date, flasm -a)...');
+      '(flasm -d, vimbrel --clock=date --flush-every=50000, flasm -a)...');
   let response;
   try {
     response = await fetch('trace?clock=date', {

@@ -1,13 +1,42 @@
-// The page that vimbrel-capture, the browser tests and the benchmark drive:
-// plays the movie named by ?movie= and keeps every "save" the movie sends,
-// exactly as sent.
+// The page that vimbrel-capture, the browser tests and the benchmarks
+// drive: plays the movie named by ?movie= and keeps every "save" the movie
+// sends, and every "records" it hands over while it collects, exactly as
+// sent; or hands them to vimbrel-capture as they come, when it offers
+// window.vimbrelHandOver, so that a long session is not held here.
 
-const capture = { state: 'loading', error: null, dumps: [], ticks: [], marks: [] };
+const capture = { state: 'loading', error: null, dumps: [], pieces: [], ticks: [], marks: [], count: null,
+                  watched: null, wasmMemories: [] };
 window.vimbrelCapture = capture;
-// For movies that ask for the true time through ExternalInterface.
+// For movies that ask for the true time through ExternalInterface, or say
+// when a frame runs (and, if they like, a count of their own, which a
+// watcher outside the page hears of once it stops changing, so as not to
+// weigh on every frame: window.vimbrelWatch).
 window.vimbrelNow = () => performance.now();
-window.vimbrelTick = () => { capture.ticks.push(performance.now()); };
+window.vimbrelTick = (count) => {
+  capture.ticks.push(performance.now());
+  if (count === undefined) return;
+  if (count === capture.count && capture.watched !== count) {
+    capture.watched = count;
+    window.vimbrelWatch?.(count);
+  }
+  capture.count = count;
+};
 window.vimbrelMark = () => { capture.marks.push(performance.now()); };
+
+// Ruffle's WebAssembly memory, which the benchmarks weigh: its instances'
+// exported memories, as they are made.
+for (const name of ['instantiate', 'instantiateStreaming']) {
+  const original = WebAssembly[name];
+  WebAssembly[name] = async (...args) => {
+    const made = await original.apply(WebAssembly, args);
+    const instance = made.instance ?? made;
+    for (const value of Object.values(instance.exports ?? {})) {
+      if (value instanceof WebAssembly.Memory) capture.wasmMemories.push(value);
+    }
+    return made;
+  };
+}
+window.vimbrelWasmBytes = () => capture.wasmMemories.reduce((sum, memory) => sum + memory.buffer.byteLength, 0);
 
 async function play(url) {
   if (!window.RufflePlayer) throw new Error('the Ruffle player is missing: run "npm ci" in viewer/');
@@ -23,8 +52,10 @@ async function play(url) {
                    splashScreen: false, unmuteOverlay: 'hidden', openUrlMode: 'deny',
                    preferredRenderer: 'canvas', allowScriptAccess: true });
   api.addFSCommandHandler((command, args) => {
-    if (command !== 'save') return false;
-    capture.dumps.push(String(args));
+    if (command !== 'save' && command !== 'records') return false;
+    const text = String(args);
+    if (window.vimbrelHandOver) window.vimbrelHandOver(command, text);
+    else (command === 'save' ? capture.dumps : capture.pieces).push(text);
     return true;
   });
 }

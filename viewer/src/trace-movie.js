@@ -14,6 +14,13 @@ export const CLOCKS = ['date', 'getTimer'];
 /** How long a tool may run on one movie, in seconds, unless told otherwise. */
 export const TOOL_TIMEOUT = 60;
 
+/**
+ * How many records the tracers our hosts make hand over at a time while
+ * collecting (vimbrel --flush-every): a long session is not held in the
+ * player.
+ */
+export const FLUSH_EVERY = 50000;
+
 // The tracer needs _global, which came with Flash 6.
 const FIRST_FLASH_WITH_GLOBAL = 6;
 
@@ -39,9 +46,10 @@ export function hasTracer(bytes) {
   return tracerInMovie(bytes).traced;
 }
 
-/** vimbrel's options for `options`: the clock, --collect-from-start, --only and --skip. */
-export function vimbrelOptions({ clock = 'date', collectFromStart = false, only = [], skip = [] } = {}) {
+/** vimbrel's options for `options`: the clock, --collect-from-start, --flush-every, --only and --skip. */
+export function vimbrelOptions({ clock = 'date', collectFromStart = false, flushEvery = 0, only = [], skip = [] } = {}) {
   return [`--clock=${clock}`, ...(collectFromStart ? ['--collect-from-start'] : []),
+          ...(flushEvery > 0 ? [`--flush-every=${flushEvery}`] : []),
           ...only.flatMap((pattern) => ['--only', pattern]),
           ...skip.flatMap((pattern) => ['--skip', pattern])];
 }

@@ -11,7 +11,7 @@ import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
 import { buildMovie } from '../support/build-movie.js';
-import { buildGame, callOnce } from '../support/game.js';
+import { buildGame, callOnce, callsInOrder, recordsInOrder } from '../support/game.js';
 import { importingFrom, libraryMovie, minimalSwf } from '../support/minimal-swf.js';
 import { NO_FLASM } from '../support/flasm.js';
 
@@ -60,6 +60,7 @@ test('one capture traces the movie and the movie it loads from its folder, from 
   assert.match(records[0], /^start Enter \d+$/);
   assert.ok(records.some((record) => /^level Enter \d+$/.test(record)), records.join(','));
   assert.ok(!records.some((record) => record.startsWith('helper ')), 'helper is left out');
+  assert.match(run.stderr, /^traced a copy of .*main\.swf in \d+\.\d\d s \(flasm -d, vimbrel --clock=date --collect-from-start --flush-every=50000 --skip helper, flasm -a\)$/m);
   assert.match(run.stderr, /^traced level\.swf, which the movie loaded, in \d+\.\d\d s$/m);
   assert.match(run.stderr, /^movies in the trace: main\.swf \(traced here\), level\.swf \(traced here\)$/m);
   assert.deepEqual(contents(game), before, 'nothing in the folder changes');
@@ -102,6 +103,46 @@ test('a library that is not in the folder: an empty movie stands in, and the tra
   run = await capture([movie, '--seconds', '1', '--out', join(folder, 'out'), '--no-stand-ins']);
   assert.equal(run.status, 3, run.stderr);
   assert.match(run.stderr, /^vimbrel-capture: no trace arrived: the movie asked for files that are not in the folder: gfxfontlib\.swf \(404\)\. .*menu\.swf sent no FSCommand "save"/m);
+}));
+
+test('a tracer that hands its records over three times, then saves the rest: dump.txt holds them all, in order',
+     { skip: NO_FLASM }, () => withFolder(async (folder) => {
+  const movie = await buildMovie({ folder, name: 'calls', frames: [callsInOrder(16)] });
+  const out = join(folder, 'out');
+  const run = await capture([movie, '--seconds', '1', '--out', out, '--flush-every', '10']);
+  assert.equal(run.status, 0, run.stderr);
+  assert.match(run.stderr, /vimbrel --clock=date --collect-from-start --flush-every=10, flasm -a\)$/m);
+  assert.match(run.stderr, /^32 records, handed over in 3 pieces and the save, which came \d+\.\d\d s after the last F12$/m);
+  const records = readFileSync(join(out, 'dump.txt'), 'utf8').split(',');
+  assert.deepEqual(records.map((record) => record.replace(/ \d+$/, '')), recordsInOrder(16));
+  // The table and the Chrome trace are made from the pieces as they came.
+  assert.match(run.stdout, /^c15 +1 +\d+ +\d+ +\d+$/m);
+  assert.equal(JSON.parse(readFileSync(join(out, 'trace.json'), 'utf8')).traceEvents.length, 32);
+}));
+
+test('when no save comes, what was handed over before is kept', { skip: NO_FLASM }, () => withFolder(async (folder) => {
+  // After its calls the movie stops hearing keys: F12 sends nothing. The
+  // tracer's name is made as it runs, so that the capture traces it.
+  const deaf = `
+    push '_global'
+    getVariable
+    push '_trac', 'er_'
+    add
+    getMember
+    push 1, 'Key'
+    getVariable
+    push 'removeListener'
+    callMethod
+    pop
+    stop
+`;
+  const movie = await buildMovie({ folder, name: 'deaf', frames: [callsInOrder(16).replace(/    stop\n$/, deaf)] });
+  const out = join(folder, 'out');
+  const run = await capture([movie, '--seconds', '1', '--out', out, '--flush-every', '10']);
+  assert.equal(run.status, 3, run.stderr);
+  assert.match(run.stderr, new RegExp(`sent no FSCommand "save" within 10 s of F12\\. The 30 records it handed over before are in ${out}/dump\\.txt\\.`));
+  const records = readFileSync(join(out, 'dump.txt'), 'utf8').split(',');
+  assert.deepEqual(records.map((record) => record.replace(/ \d+$/, '')), recordsInOrder(15));
 }));
 
 test('a movie traced to collect from its start gets one release of F12, at the end',

@@ -12,7 +12,8 @@ import { createServer } from 'node:http';
 import { serve } from '../../serve.js';
 import { headlessOptions } from '../../src/headless-chromium.js';
 import { MovieFolder, contentType } from '../../src/movie-folder.js';
-import { buildGame } from '../support/game.js';
+import { buildGame, callsInOrder, recordsInOrder } from '../support/game.js';
+import { buildMovie } from '../support/build-movie.js';
 import { minimalSwf } from '../support/minimal-swf.js';
 import { NO_FLASM } from '../support/flasm.js';
 
@@ -170,6 +171,38 @@ test('plays a movie of a folder by its path; what it loads is traced on request 
     assert.deepEqual(problems, []);
   } finally {
     folderServer.close();
+  }
+});
+
+test('records handed over in pieces while the tracer collects join its save in one dump',
+     { skip: NO_FLASM }, async () => {
+  const movie = await buildMovie({ folder: profile, name: 'pieces', frames: [callsInOrder(16)], clock: 'date',
+                                   options: ['--collect-from-start', '--flush-every=10'] });
+  const pieces = await serve(0, '127.0.0.1', { files: { '/pieces.swf': movie } });
+  try {
+    const page = await context.newPage();
+    const problems = [];
+    page.on('pageerror', (error) => problems.push(error.message));
+    await page.goto(`http://127.0.0.1:${pieces.address().port}/index.html?movie=/pieces.swf`);
+    // Three pieces of ten records come while the first frame runs.
+    const collecting = page.locator('article.dump[data-dump="1"][data-state="collecting"][data-pieces="3"]');
+    await collecting.waitFor({ timeout: 30000 });
+    assert.match(await collecting.locator('.dump-summary').textContent(), /^Collecting: 30 records handed over so far, in 3 piece\(s\)/);
+    const player = page.locator('ruffle-player');
+    await player.click();
+    await player.focus();
+    await page.keyboard.down('F12');
+    await page.keyboard.up('F12');
+    const dump = page.locator('article.dump[data-dump="1"][data-state="ready"]');
+    await dump.waitFor({ timeout: 15000 });
+    assert.match(await dump.locator('.dump-summary').textContent(), /^32 new records from \d+ ms to \d+ ms\.$/);
+    await dump.locator('.raw summary').click();
+    const records = await dump.locator('.records li').allTextContents();
+    assert.deepEqual(records.map((record) => record.replace(/ \d+$/, '')), recordsInOrder(16));
+    assert.equal(await page.locator('article.dump').count(), 1);
+    assert.deepEqual(problems, []);
+  } finally {
+    pieces.close();
   }
 });
 

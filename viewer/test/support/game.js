@@ -18,6 +18,26 @@ export function callOnce(name, then = '') {
 `;
 }
 
+/** A frame that defines c0 ... c`count - 1` and calls each once, in order, and stops. */
+export function callsInOrder(count) {
+  const names = Array.from({ length: count }, (_, i) => `c${i}`);
+  return `
+    constants ${names.map((name) => `'${name}'`).join(', ')}
+${names.map((name) => `    function ${name} ()
+    end // of function
+`).join('')}
+${names.map((name) => `    push 0.0, '${name}'
+    callFunction
+    pop
+`).join('')}    stop
+`;
+}
+
+/** The records of callsInOrder(count), without their times. */
+export function recordsInOrder(count) {
+  return Array.from({ length: count }, (_, i) => [`c${i} Enter`, `c${i} Exit`]).flat();
+}
+
 /**
  * Writes the game's two movies, untraced, into `folder`; main.swf asks for
  * the level as `levelUrl`.

@@ -1,0 +1,109 @@
+// Where vimbrel-capture keeps what a movie hands over: dump.txt, written
+// as the records arrive ("records" while the tracer collects, then its
+// "save"), and trace.json and the table of functions, made as they arrive
+// too, so that no part of a long session is held in memory at once.
+
+import { createWriteStream } from 'node:fs';
+import { once } from 'node:events';
+import { join } from 'node:path';
+import { DumpReport } from './report.js';
+import { TimelineEvents, chromeTraceText } from './timeline.js';
+
+// A file written in order, each piece after the last has been taken.
+class Output {
+  constructor(path) {
+    this.stream = createWriteStream(path);
+    this.failure = null;
+    this.stream.on('error', (error) => { this.failure ??= error; });
+  }
+
+  async write(text) {
+    if (this.failure) throw this.failure;
+    if (!this.stream.write(text)) await Promise.race([once(this.stream, 'drain'), once(this.stream, 'error')]);
+  }
+
+  async close() {
+    await new Promise((done) => this.stream.end(done));
+    if (this.failure) throw this.failure;
+  }
+}
+
+export class DumpFile {
+  /** Writes dump.txt and trace.json into `folder`, once the first records come. */
+  constructor(folder) {
+    this.folder = folder;
+    this.dump = null;
+    this.trace = null;
+    this.pending = [];
+    const emit = chromeTraceText((text) => this.pending.push(text));
+    this.closeTrace = emit.close;
+    this.timeline = new TimelineEvents(emit);
+    this.report = new DumpReport([this.timeline]);
+    this.written = false;
+    this.pieces = 0;
+    this.saved = false;
+    // Pieces are taken one after the other, in the order they came.
+    this.queue = Promise.resolve();
+    this.onSave = null;
+    this.whenSaved = new Promise((done) => { this.onSave = done; });
+  }
+
+  /** Takes what the movie handed over: `command` 'records' or 'save'. */
+  take(command, text) {
+    if (!this.dump) {
+      this.dump = new Output(join(this.folder, 'dump.txt'));
+      this.trace = new Output(join(this.folder, 'trace.json'));
+    }
+    if (command === 'records') this.pieces += 1;
+    this.queue = this.queue.then(() => this.append(text));
+    if (command === 'save') {
+      this.saved = true;
+      this.queue.then(() => this.onSave(), () => this.onSave());
+    }
+    return this.queue;
+  }
+
+  async append(text) {
+    if (text === '') return;
+    // Pieces join as the records of one save do.
+    const joined = this.written ? `,${text}` : text;
+    this.written = true;
+    this.report.push(joined);
+    await this.dump.write(joined);
+    if (this.pending.length) {
+      const events = this.pending.join('');
+      this.pending = [];
+      await this.trace.write(events);
+    }
+  }
+
+  /** Resolves once the save is written: whether it came within `seconds`. */
+  async waitForSave(seconds) {
+    let timer;
+    const late = new Promise((done) => { timer = setTimeout(() => done(false), seconds * 1000); });
+    const saved = await Promise.race([this.whenSaved.then(() => true), late]);
+    clearTimeout(timer);
+    return saved;
+  }
+
+  /** How many records were read so far. */
+  get records() {
+    return this.report.reader.count;
+  }
+
+  /**
+   * Ends both files: resolves to the report of the records (DumpReport's
+   * end()); rejects when a file could not be written. Call it once
+   * something was taken.
+   */
+  async finish() {
+    await this.queue;
+    const report = this.report.end();
+    this.timeline.finish();
+    this.closeTrace();
+    await this.trace.write(this.pending.join(''));
+    this.pending = [];
+    await Promise.all([this.dump.close(), this.trace.close()]);
+    return report;
+  }
+}
