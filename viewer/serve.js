@@ -133,11 +133,12 @@ function logLine(event) {
     case 'traced': return `traced ${event.path} in ${event.seconds.toFixed(2)} s`;
     case 'missing': return missingFileMessage(event);
     case 'ambiguous': return ambiguousNameMessage(event);
-    default: {
+    case 'untraceable': {
       const { step, message, output } = event.error;
       return `could not trace ${event.path}, served as it is: ${step} failed: ${message}` +
              (output ? `\n${output.replace(/^/gm, '  ')}` : '');
     }
+    default: return `${event.kind} ${event.path}`;
   }
 }
 

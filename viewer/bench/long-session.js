@@ -24,6 +24,8 @@ import { chromium } from 'playwright-core';
 import { serve } from '../serve.js';
 import { chromiumPath, headlessOptions } from '../src/headless-chromium.js';
 import { buildMovie } from '../test/support/build-movie.js';
+import { callsLoop } from '../test/support/calls-loop.js';
+import { tellPageOf } from '../test/support/external-interface.js';
 
 const CAPTURE = fileURLToPath(new URL('../bin/vimbrel-capture', import.meta.url));
 const argv = process.argv.slice(2);
@@ -40,13 +42,6 @@ const BASELINE_SECONDS = 60;
 // A movie whose frames have not run for this long has stopped.
 const STOPPED_SECONDS = 30;
 
-const INTERFACE = `'flash'
-      getVariable
-      push 'external'
-      getMember
-      push 'ExternalInterface'
-      getMember`;
-
 // Each frame: count the frame in _global.made while the tracer collects,
 // call work(1000), and tell the page with vimbrelTick(made). The tracer's
 // name is made as the movie runs, so that the capture sees a movie without
@@ -56,28 +51,7 @@ const FRAME = `
     function leaf ()
     end // of function leaf
 
-    function work ('n')
-      push 'i', 0
-      varEquals
-     calls_loop:
-      push 'i'
-      getVariable
-      push 'n'
-      getVariable
-      lessThan
-      not
-      branchIfTrue calls_done
-      push 0.0, 'leaf'
-      callFunction
-      pop
-      push 'i', 'i'
-      getVariable
-      increment
-      setVariable
-      branch calls_loop
-     calls_done:
-    end // of function work
-
+${callsLoop('work')}
     push '_global'
     getVariable
     push 'made', 0
@@ -106,15 +80,11 @@ const FRAME = `
      counted:
       push ${CALLS}, 1, 'work'
       callFunction
-      pop
+      pop${tellPageOf('vimbrelTick', `
       push '_global'
       getVariable
       push 'made'
-      getMember
-      push 'vimbrelTick', 2, ${INTERFACE}
-      push 'call'
-      callMethod
-      pop
+      getMember`)}
     end // of function
     setMember
     stop
@@ -193,8 +163,7 @@ async function session(folder, movie, flushEvery) {
         .find((candidate) => candidate.url().includes('/capture.html')) ?? null;
       if (!page) await sleep(200);
     }
-    // The movie's count once it stops changing: after the last F12, which
-    // ends collecting, before the capture closes the page.
+    // The movie's count when it saves: the F12 that ends collecting.
     await page?.exposeFunction('vimbrelWatch', (count) => { made = count; }).catch(() => {});
     let minuteStart = null;
     while (!exited) {

@@ -15,6 +15,7 @@ import { serve } from '../serve.js';
 import { headlessOptions } from '../src/headless-chromium.js';
 import { buildMovie } from '../test/support/build-movie.js';
 import { callPage, offerToPage, tellPage } from '../test/support/external-interface.js';
+import { callsLoop } from '../test/support/calls-loop.js';
 
 const CALLS = 100000;
 const REPEATS = 7;
@@ -53,28 +54,7 @@ const FRAME = `
     function probe ()
     end // of function probe
 
-    function runCalls ('n')
-      push 'i', 0
-      varEquals
-     calls_loop:
-      push 'i'
-      getVariable
-      push 'n'
-      getVariable
-      lessThan
-      not
-      branchIfTrue calls_done
-      push 0.0, 'leaf'
-      callFunction
-      pop
-      push 'i', 'i'
-      getVariable
-      increment
-      setVariable
-      branch calls_loop
-     calls_done:
-    end // of function runCalls
-
+${callsLoop('runCalls')}
     function busy ('ms')${tellPage('vimbrelMark')}
       push 's'${callPage('vimbrelNow')}
       varEquals

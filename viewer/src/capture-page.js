@@ -5,21 +5,16 @@
 // window.vimbrelHandOver, so that a long session is not held here.
 
 const capture = { state: 'loading', error: null, dumps: [], pieces: [], ticks: [], marks: [], count: null,
-                  watched: null, wasmMemories: [] };
+                  wasmMemories: [] };
 window.vimbrelCapture = capture;
 // For movies that ask for the true time through ExternalInterface, or say
 // when a frame runs (and, if they like, a count of their own, which a
-// watcher outside the page hears of once it stops changing, so as not to
-// weigh on every frame: window.vimbrelWatch).
+// watcher outside the page hears when the movie saves, so as not to weigh
+// on every frame: window.vimbrelWatch).
 window.vimbrelNow = () => performance.now();
 window.vimbrelTick = (count) => {
   capture.ticks.push(performance.now());
-  if (count === undefined) return;
-  if (count === capture.count && capture.watched !== count) {
-    capture.watched = count;
-    window.vimbrelWatch?.(count);
-  }
-  capture.count = count;
+  if (count !== undefined) capture.count = count;
 };
 window.vimbrelMark = () => { capture.marks.push(performance.now()); };
 
@@ -54,6 +49,7 @@ async function play(url) {
   api.addFSCommandHandler((command, args) => {
     if (command !== 'save' && command !== 'records') return false;
     const text = String(args);
+    if (command === 'save') window.vimbrelWatch?.(capture.count);
     if (window.vimbrelHandOver) window.vimbrelHandOver(command, text);
     else (command === 'save' ? capture.dumps : capture.pieces).push(text);
     return true;

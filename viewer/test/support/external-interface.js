@@ -23,6 +23,18 @@ export function tellPage(name) {
 }
 
 /**
+ * ExternalInterface.call(name, value), `value` the flasm lines that push
+ * it, its result dropped.
+ */
+export function tellPageOf(name, value) {
+  return `${value}
+      push '${name}', 2, ${INTERFACE}
+      push 'call'
+      callMethod
+      pop`;
+}
+
+/**
  * ExternalInterface.addCallback(name, null, f) for the function f on top
  * of the stack: the page calls it as a method of the player.
  */
