@@ -71,7 +71,8 @@ export function ambiguousNameMessage({ path, names }) {
          `(${names.join(', ')}): the movie was answered 404`;
 }
 
-// A movie that asks for a library serves it in its own version.
+// The version of a stand-in before any movie of the folder is served; after,
+// that of the movie served last, which as a rule is the one that asks.
 const DEFAULT_VERSION = 10;
 
 export class MovieFolder {
