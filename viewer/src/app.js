@@ -5,6 +5,7 @@
 
 import { FlameChart } from './flame-chart.js';
 import { RecordsPager } from './records-pager.js';
+import { formatMs } from './report.js';
 import { movieSignature, tracerOf } from './swf.js';
 
 const status = document.querySelector('#status');
@@ -38,10 +39,6 @@ function download(filename, blob) {
   link.click();
   link.remove();
   setTimeout(() => URL.revokeObjectURL(link.href), 60000);
-}
-
-function formatMs(value) {
-  return Number.isInteger(value) ? String(value) : value.toFixed(1);
 }
 
 function problemList(title, items, count) {

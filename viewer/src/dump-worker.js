@@ -16,9 +16,10 @@ import { forEachRecord, repeatsEarlierDump } from './trace.js';
 const dumps = new Map();
 // The records a movie handed over before its save, by dump.
 const pieces = new Map();
-// The last whole dump a movie sent: its tracer never empties its list, so
-// the next one may repeat it.
+// The last whole dump a movie sent, and how many records it held: its
+// tracer never empties its list, so the next one may repeat it.
 let earlier = '';
+let earlierRecords = 0;
 
 // Text handed over in pieces, kept as a Blob without one string of it all.
 class BlobWriter {
@@ -62,11 +63,14 @@ async function read({ id, text, file, fromMovie, title }) {
   let repeated = 0;
   let fresh = text;
   if (fromMovie && !arrived && repeatsEarlierDump(earlier, text)) {
-    repeated = forEachRecord(earlier, () => {});
+    repeated = earlierRecords;
     fresh = text.slice(earlier.length + 1);
   }
-  if (fromMovie) earlier = text;
   const model = analyseText(fresh, (records, fraction) => postMessage({ type: 'progress', id, records, fraction }));
+  if (fromMovie) {
+    earlier = text;
+    earlierRecords = repeated + model.records;
+  }
   dumps.set(id, { text: fresh, title, recordStarts: model.recordStarts, recordEnds: model.recordEnds });
   const { calls } = model;
   const transfer = Object.values(calls).filter(ArrayBuffer.isView).map((array) => array.buffer);

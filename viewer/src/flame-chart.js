@@ -8,6 +8,8 @@
 // Wheel or + and - zoom, drag or the arrow keys pan, 0 shows everything;
 // the pointer over a call says its name, start, duration and self time.
 
+import { CALL_FLAGS } from './dump-model.js';
+
 const ROW = 18;
 const RULER = 18;
 const MOST_HEIGHT = 540;
@@ -229,8 +231,8 @@ export class FlameChart {
   describe(id) {
     const { calls } = this;
     const missing = [];
-    if (calls.flags[id] & 1) missing.push('its enter');
-    if (calls.flags[id] & 2) missing.push('its exit');
+    if (calls.flags[id] & CALL_FLAGS.ENTER_MISSING) missing.push('its enter');
+    if (calls.flags[id] & CALL_FLAGS.EXIT_MISSING) missing.push('its exit');
     return `${this.names[calls.name[id]]}: starts at ${formatMs(calls.start[id])} ms, lasts ` +
            `${formatMs(calls.duration[id])} ms, ${formatMs(calls.self[id])} ms of it its own; ` +
            `records ${calls.first[id] + 1} to ${calls.last[id] + 1}` +

@@ -29,6 +29,8 @@ export class TimelineEvents {
     // The events of the millisecond being read, and that millisecond.
     this.run = [];
     this.runTime = -Infinity;
+    // Of the run, the begins of adopted calls, which have times of their own.
+    this.earlyInRun = 0;
     this.firstTime = null;
     this.adopted = 0;
   }
@@ -43,6 +45,7 @@ export class TimelineEvents {
     this.adopted += 1;
     this.run.push({ ph: 'B', name: call.name, args: incomplete(call), early: true,
                     ts: (this.firstTime ?? call.start) * MICROSECONDS - this.adopted });
+    this.earlyInRun += 1;
   }
 
   exit(call) {
@@ -60,7 +63,7 @@ export class TimelineEvents {
   }
 
   flush() {
-    const count = this.run.length - this.run.filter((event) => event.early).length;
+    const count = this.run.length - this.earlyInRun;
     const step = count <= MICROSECONDS ? 1 : MICROSECONDS / count;
     const base = this.runTime * MICROSECONDS;
     let i = 0;
@@ -69,6 +72,7 @@ export class TimelineEvents {
       this.emit(event);
     }
     this.run = [];
+    this.earlyInRun = 0;
   }
 
   finish() {
