@@ -11,7 +11,9 @@ import { join, normalize, resolve, sep } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { parseArgs } from 'node:util';
 import { traceUploads } from './src/trace-upload.js';
-import { MovieFolder, ambiguousNameMessage, contentType, missingFileMessage } from './src/movie-folder.js';
+import { MovieFolder } from './src/movie-folder.js';
+import { contentType } from './src/content-type.js';
+import { missedFileMessage } from './src/missed-files.js';
 import { endRunningTools } from './src/tools.js';
 import { FLUSH_EVERY, TOOL_TIMEOUT } from './src/trace-movie.js';
 import { TOOL_TIMEOUT_PROBLEM, onClosedOutput, onStopSignals, parseToolTimeout } from './src/lifetime.js';
@@ -53,25 +55,36 @@ const BROWSERS_OWN = ['/favicon.ico'];
 export const UPLOAD_TYPE = 'application/x-shockwave-flash';
 
 // The names a browser on this machine gives the server: a request that
-// names another came from a page of another site (by DNS rebinding).
+// names another came from a page of another site (by DNS rebinding). A
+// browser leaves out the port when it is HTTP's own.
 function ownHosts(port) {
-  return [`127.0.0.1:${port}`, `localhost:${port}`, `[::1]:${port}`];
+  const names = ['127.0.0.1', 'localhost', '[::1]'];
+  return [...names.map((name) => `${name}:${port}`), ...(port === 80 ? names : [])];
+}
+
+// Browsers say which site a request comes from (fetch metadata), even where
+// they send no Origin: a cross-site GET, a <script> or <img> of another page.
+const OTHER_SITES = ['cross-site', 'same-site'];
+
+/** True when the request comes from one of our own pages, by Origin or by fetch metadata. */
+function fromOwnPage(request, port) {
+  const origin = request.headers.origin;
+  if (origin !== undefined) return ownHosts(port).some((host) => origin.toLowerCase() === `http://${host}`);
+  return request.headers['sec-fetch-site'] === 'same-origin';
 }
 
 /**
  * Why a request is not ours to answer, as an HTTP status, or 0. Only our
  * own pages may have tools run (/trace) or read the folder of movies; a
  * page elsewhere cannot send our content type without a preflight, which
- * we never grant.
+ * we never grant. Tools that send no fetch metadata (curl) keep the Host
+ * and Origin rules.
  */
 function refusal(request, path, port) {
-  const hosts = ownHosts(port);
-  if (!hosts.includes(String(request.headers.host ?? '').toLowerCase())) return 403;
+  if (!ownHosts(port).includes(String(request.headers.host ?? '').toLowerCase())) return 403;
+  if (OTHER_SITES.includes(request.headers['sec-fetch-site'])) return 403;
   const guarded = path === '/trace' || path.startsWith(MOVIES_PATH);
-  const origin = request.headers.origin;
-  if (guarded && origin !== undefined && !hosts.some((host) => origin.toLowerCase() === `http://${host}`)) {
-    return 403;
-  }
+  if (guarded && request.headers.origin !== undefined && !fromOwnPage(request, port)) return 403;
   if (path === '/trace' && request.method === 'POST') {
     const type = String(request.headers['content-type'] ?? '').split(';')[0].trim().toLowerCase();
     if (type !== UPLOAD_TYPE) return 415;
@@ -114,10 +127,16 @@ export function serve(port = 0, host = '127.0.0.1', { files = {}, movies = null,
         await traceUpload(request, response, url.searchParams);
       } else if (movies && path.startsWith(MOVIES_PATH)) {
         await movies.handle(path.slice(MOVIES_PATH.length), response);
+      } else if (movies && `${path}/` === MOVIES_PATH) {
+        response.writeHead(301, { Location: MOVIES_PATH }).end();
       } else if (!(await serveFile(path, files, response))) {
-        // A movie of the folder that loads `../name` asks for it here.
-        if (movies && !BROWSERS_OWN.includes(path)) movies.handleAbove(path, response);
-        else response.writeHead(404, { 'Content-Type': 'text/plain' }).end('not found');
+        // A movie of the folder that loads `../name` asks for it here, from
+        // our page; nobody else is answered for the folder.
+        if (movies && !BROWSERS_OWN.includes(path) && fromOwnPage(request, server.address().port)) {
+          movies.handleOutsideFolder(path, response);
+        } else {
+          response.writeHead(404, { 'Content-Type': 'text/plain' }).end('not found');
+        }
       }
     } catch (error) {
       if (!response.headersSent) response.writeHead(500, { 'Content-Type': 'text/plain' });
@@ -131,8 +150,7 @@ export function serve(port = 0, host = '127.0.0.1', { files = {}, movies = null,
 function logLine(event) {
   switch (event.kind) {
     case 'traced': return `traced ${event.path} in ${event.seconds.toFixed(2)} s`;
-    case 'missing': return missingFileMessage(event);
-    case 'ambiguous': return ambiguousNameMessage(event);
+    case 'missing': case 'ambiguous': case 'many missing': return missedFileMessage(event);
     case 'untraceable': {
       const { step, message, output } = event.error;
       return `could not trace ${event.path}, served as it is: ${step} failed: ${message}` +
@@ -184,11 +202,11 @@ if (process.argv[1] && fileURLToPath(import.meta.url) === process.argv[1]) {
   }
   const server = await serve(Number(process.env.PORT ?? 8080), '127.0.0.1', { movies, tools });
   // The exit handlers end the tools and remove the work folders.
-  const stop = () => {
+  const stop = (status) => {
     endRunningTools();
-    server.close(() => process.exit(0));
+    server.close(() => process.exit(status));
     server.closeAllConnections();
-    setTimeout(() => process.exit(0), 2000).unref();
+    setTimeout(() => process.exit(status), 2000).unref();
   };
   onStopSignals(stop);
   // A terminal that closed cannot take our log; we go on serving.

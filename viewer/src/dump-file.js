@@ -3,30 +3,10 @@
 // "save"), and trace.json and the table of functions, made as they arrive
 // too, so that no part of a long session is held in memory at once.
 
-import { createWriteStream } from 'node:fs';
-import { once } from 'node:events';
 import { join } from 'node:path';
 import { DumpReport } from './report.js';
 import { TimelineEvents, chromeTraceText } from './timeline.js';
-
-// A file written in order, each piece after the last has been taken.
-class Output {
-  constructor(path) {
-    this.stream = createWriteStream(path);
-    this.failure = null;
-    this.stream.on('error', (error) => { this.failure ??= error; });
-  }
-
-  async write(text) {
-    if (this.failure) throw this.failure;
-    if (!this.stream.write(text)) await Promise.race([once(this.stream, 'drain'), once(this.stream, 'error')]);
-  }
-
-  async close() {
-    await new Promise((done) => this.stream.end(done));
-    if (this.failure) throw this.failure;
-  }
-}
+import { OutputFile } from './output-file.js';
 
 export class DumpFile {
   /** Writes dump.txt and trace.json into `folder`, once the first records come. */
@@ -51,8 +31,8 @@ export class DumpFile {
   /** Takes what the movie handed over: `command` 'records' or 'save'. */
   take(command, text) {
     if (!this.dump) {
-      this.dump = new Output(join(this.folder, 'dump.txt'));
-      this.trace = new Output(join(this.folder, 'trace.json'));
+      this.dump = new OutputFile(join(this.folder, 'dump.txt'));
+      this.trace = new OutputFile(join(this.folder, 'trace.json'));
     }
     if (command === 'records') this.pieces += 1;
     this.queue = this.queue.then(() => this.append(text));
@@ -69,12 +49,12 @@ export class DumpFile {
     const joined = this.written ? `,${text}` : text;
     this.written = true;
     this.report.push(joined);
-    await this.dump.write(joined);
+    this.dump.write(joined);
     if (this.pending.length) {
-      const events = this.pending.join('');
+      this.trace.write(this.pending.join(''));
       this.pending = [];
-      await this.trace.write(events);
     }
+    await Promise.all([this.dump.drained(), this.trace.drained()]);
   }
 
   /** Resolves once the save is written: whether it came within `seconds`. */
@@ -101,7 +81,7 @@ export class DumpFile {
     const report = this.report.end();
     this.timeline.finish();
     this.closeTrace();
-    await this.trace.write(this.pending.join(''));
+    this.trace.write(this.pending.join(''));
     this.pending = [];
     await Promise.all([this.dump.close(), this.trace.close()]);
     return report;

@@ -23,7 +23,8 @@ function hue(name) {
   return hash % 360;
 }
 
-function formatMs(value) {
+// A chart shows hundredths of the short times that a table rounds to tenths.
+function formatFineMs(value) {
   return Number.isInteger(value) ? String(value) : value.toFixed(value < 10 ? 2 : 1);
 }
 
@@ -174,7 +175,7 @@ export class FlameChart {
     for (let value = Math.ceil(v0 / step) * step; value <= v1; value += step) {
       const x = (value - v0) / span * width;
       context.fillRect(x, RULER - 5, 1, 5);
-      const label = this.axis === 'time' ? formatMs(+value.toFixed(6)) + unit : `#${Math.round(value) + 1}`;
+      const label = this.axis === 'time' ? formatFineMs(+value.toFixed(6)) + unit : `#${Math.round(value) + 1}`;
       context.fillText(label, x + 3, RULER / 2 - 1);
     }
   }
@@ -233,8 +234,8 @@ export class FlameChart {
     const missing = [];
     if (calls.flags[id] & CALL_FLAGS.ENTER_MISSING) missing.push('its enter');
     if (calls.flags[id] & CALL_FLAGS.EXIT_MISSING) missing.push('its exit');
-    return `${this.names[calls.name[id]]}: starts at ${formatMs(calls.start[id])} ms, lasts ` +
-           `${formatMs(calls.duration[id])} ms, ${formatMs(calls.self[id])} ms of it its own; ` +
+    return `${this.names[calls.name[id]]}: starts at ${formatFineMs(calls.start[id])} ms, lasts ` +
+           `${formatFineMs(calls.duration[id])} ms, ${formatFineMs(calls.self[id])} ms of it its own; ` +
            `records ${calls.first[id] + 1} to ${calls.last[id] + 1}` +
            (missing.length ? ` (${missing.join(' and ')} not recorded)` : '');
   }

@@ -20,6 +20,9 @@ export function onStopSignals(stop) {
   }
 }
 
+/** The errors of a stream whose reader went away: no failure of ours. */
+export const CLOSED_OUTPUT = ['EPIPE', 'EIO', 'ECONNRESET'];
+
 /**
  * Calls `closed()` when `stream` can no longer be written: its reader went
  * away (`| head`) or its terminal closed. A write error there is no
@@ -27,7 +30,7 @@ export function onStopSignals(stop) {
  */
 export function onClosedOutput(stream, closed) {
   stream.on('error', (error) => {
-    if (['EPIPE', 'EIO', 'ECONNRESET'].includes(error.code)) closed();
+    if (CLOSED_OUTPUT.includes(error.code)) closed();
     else throw error;
   });
 }

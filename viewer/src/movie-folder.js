@@ -10,27 +10,11 @@
 
 import { mkdir, readFile, readdir, realpath, stat } from 'node:fs/promises';
 import { dirname, extname, isAbsolute, join, relative, sep } from 'node:path';
+import { contentType } from './content-type.js';
+import { MISSED_NAMES } from './missed-files.js';
 import { StepError } from './tools.js';
 import { movieSignature, tracerInMovie, traceMovie } from './trace-movie.js';
 import { emptyMovie } from './swf.js';
-
-export const CONTENT_TYPES = {
-  '.html': 'text/html; charset=utf-8',
-  '.js': 'text/javascript; charset=utf-8',
-  '.css': 'text/css; charset=utf-8',
-  '.json': 'application/json',
-  '.wasm': 'application/wasm',
-  '.swf': 'application/x-shockwave-flash',
-  '.map': 'application/json',
-  '.png': 'image/png',
-  '.txt': 'text/plain; charset=utf-8',
-  '.xml': 'text/xml; charset=utf-8',
-};
-
-/** The content type of a file by its ending. */
-export function contentType(path) {
-  return CONTENT_TYPES[extname(path).toLowerCase()] ?? 'application/octet-stream';
-}
 
 // True when `path` is `folder` or inside it.
 function isWithin(folder, path) {
@@ -57,20 +41,6 @@ function problemHeader({ step, message, output = '' }) {
   return encoded(said, text);
 }
 
-/** What the capture and the server say of a file that a movie asked for and did not get. */
-export function missingFileMessage({ path, standIn, above, parent }) {
-  const where = above ? `${path} is above the folder served` : `${path} is not in the folder`;
-  const answer = standIn ? 'an empty movie stood in for it (what it exports is missing)'
-    : 'the movie was answered 404';
-  return `${where}: ${answer}` + (above ? `; give --root ${parent} to serve the folder above` : '');
-}
-
-/** What the server says of a name that several files match in all but case. */
-export function ambiguousNameMessage({ path, names }) {
-  return `${path} is not in the folder as written, and ${names.length} files differ from it only in case ` +
-         `(${names.join(', ')}): the movie was answered 404`;
-}
-
 // The version of a stand-in before any movie of the folder is served; after,
 // that of the movie served last, which as a rule is the one that asks.
 const DEFAULT_VERSION = 10;
@@ -81,9 +51,10 @@ export class MovieFolder {
    * traceMovie). `onEvent(event)` hears, once per file, of each movie
    * traced ({ kind: 'traced', path, seconds }) or served as it is
    * ({ kind: 'untraceable', path, error }), of a file that is missing
-   * ({ kind: 'missing', path, standIn, above, parent }: see
-   * missingFileMessage) and of a name that files differ from only in case
-   * ({ kind: 'ambiguous', path, names }); paths relative to the root. A
+   * ({ kind: 'missing', path, standIn, above, parent }) and of a name that
+   * files differ from only in case ({ kind: 'ambiguous', path, names }),
+   * once past MISSED_NAMES of those ({ kind: 'many missing', path }):
+   * missed-files.js says them. Paths are relative to the root. A
    * missing movie is answered with an empty one unless `standIns` is false.
    */
   constructor({ root, work, traceOptions = {}, onEvent = () => {}, standIns = true }) {
@@ -96,8 +67,10 @@ export class MovieFolder {
     // Real path to the promise of what to serve for it.
     this.movies = new Map();
     this.count = 0;
-    // The files asked for and not got, by the path asked for.
+    // The files asked for and not got, by the path asked for; past
+    // MISSED_NAMES, the requests for others are only counted.
     this.missed = new Map();
+    this.missedBeyond = 0;
     this.lastVersion = DEFAULT_VERSION;
   }
 
@@ -229,10 +202,11 @@ export class MovieFolder {
   }
 
   /**
-   * Answers a request for `path`, a URL path outside the folder's own: a
-   * movie's `../name`, which the browser resolved above the folder served.
+   * Answers a request of a movie of the folder for `path`, a URL path
+   * outside the folder's own: its `../name`, which the browser resolved
+   * above the folder served.
    */
-  handleAbove(path, response) {
+  handleOutsideFolder(path, response) {
     const parent = dirname(this.realRoot ?? this.root);
     this.missing(`..${path}`, response, { above: true, parent });
   }
@@ -252,11 +226,15 @@ export class MovieFolder {
   // Each file missed is told of once, however often the movie asks.
   tell(path, event) {
     if (this.missed.has(path)) return;
+    if (this.missed.size >= MISSED_NAMES) {
+      if (this.missedBeyond++ === 0) this.onEvent({ kind: 'many missing', path });
+      return;
+    }
     this.missed.set(path, event);
     this.onEvent(event);
   }
 
-  /** The files asked for and not got, in the order first asked: the events told of them. */
+  /** The first MISSED_NAMES files asked for and not got, in the order first asked: the events told of them. */
   get missedFiles() {
     return [...this.missed.values()];
   }

@@ -118,6 +118,13 @@ test('a tracer that hands its records over three times, then saves the rest: dum
   // The table and the Chrome trace are made from the pieces as they came.
   assert.match(run.stdout, /^c15 +1 +\d+ +\d+ +\d+$/m);
   assert.equal(JSON.parse(readFileSync(join(out, 'trace.json'), 'utf8')).traceEvents.length, 32);
+
+  // All 32 in one piece: the save that follows is empty, and adds nothing.
+  const whole = await capture([movie, '--seconds', '1', '--out', out, '--flush-every', '32']);
+  assert.equal(whole.status, 0, whole.stderr);
+  assert.match(whole.stderr, /^32 records, handed over in 1 pieces? and the save/m);
+  assert.deepEqual(readFileSync(join(out, 'dump.txt'), 'utf8').split(',').map((record) => record.replace(/ \d+$/, '')),
+                   recordsInOrder(16));
 }));
 
 test('when no save comes, what was handed over before is kept', { skip: NO_FLASM }, () => withFolder(async (folder) => {

@@ -7,13 +7,15 @@ import { request } from 'node:http';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { serve } from '../../serve.js';
-import { MovieFolder, PROBLEM_HEADER_BYTES, missingFileMessage } from '../../src/movie-folder.js';
+import { MovieFolder, PROBLEM_HEADER_BYTES } from '../../src/movie-folder.js';
+import { missingFileMessage } from '../../src/missed-files.js';
 import { minimalSwf } from '../support/minimal-swf.js';
 
 // GET `path` exactly as written, no normalising on our side.
+// What the page's player asks for: the browser says it is the page's own.
 function get(port, path) {
   return new Promise((done, fail) => {
-    request({ host: '127.0.0.1', port, path }, (response) => {
+    request({ host: '127.0.0.1', port, path, headers: { 'Sec-Fetch-Site': 'same-origin' } }, (response) => {
       const chunks = [];
       response.on('data', (chunk) => chunks.push(chunk));
       response.on('end', () => done({ status: response.statusCode, body: Buffer.concat(chunks).toString('latin1'),

@@ -3,7 +3,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn, spawnSync } from 'node:child_process';
-import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { existsSync, mkdtempSync, readFileSync, rmSync, statSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -129,6 +129,25 @@ test('errors: no dump, a missing file, an unknown option; --help', () => {
   run = report(['no-such-dump.txt']);
   assert.equal(run.status, 1);
   assert.equal(run.stderr, 'vimbrel-report: cannot read no-such-dump.txt: no such file\n');
+  // A failed run leaves no export behind, but never removes what was there.
+  const folder = mkdtempSync(join(tmpdir(), 'vimbrel-report-'));
+  try {
+    const chrome = join(folder, 'c.json');
+    run = report(['no-such-dump.txt', '--chrome', chrome]);
+    assert.equal(run.status, 1);
+    assert.equal(existsSync(chrome), false);
+    run = report([folder, '--chrome', chrome]);
+    assert.equal(run.status, 1);
+    assert.equal(existsSync(chrome), false);
+  } finally {
+    rmSync(folder, { recursive: true, force: true });
+  }
+  if (existsSync('/dev/full')) {
+    run = report(['-', '--chrome', '/dev/full'], SMALL);
+    assert.equal(run.status, 1);
+    assert.match(run.stderr, /^vimbrel-report: cannot write \/dev\/full: ENOSPC/);
+    assert.ok(statSync('/dev/full').isCharacterDevice());
+  }
   run = report(['-', '--frobnicate'], SMALL);
   assert.equal(run.status, 1);
   assert.match(run.stderr, /unknown option --frobnicate/);

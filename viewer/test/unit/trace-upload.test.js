@@ -12,6 +12,7 @@ import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { UPLOAD_TYPE, serve } from '../../serve.js';
 import { MovieFolder } from '../../src/movie-folder.js';
+import { STOP_SIGNALS } from '../../src/lifetime.js';
 import { minimalSwf } from '../support/minimal-swf.js';
 
 const SERVE = fileURLToPath(new URL('../../serve.js', import.meta.url));
@@ -98,16 +99,34 @@ test('requests of other sites are refused and run no tool; our own page\'s are n
       [403, { path: '/movies/movie.swf', headers: { Host: `evil.example:${port}` } }],
       [403, { path: '/movies/movie.swf', headers: { Host: `127.0.0.1:${port + 1}` } }],
       [403, { path: '/movies/movie.swf', headers: { Host: own, Origin: 'http://evil.example' } }],
+      // Browsers send no Origin on a cross-site GET, but say where it comes from.
+      ...['cross-site', 'same-site'].flatMap((site) => [
+        [403, { path: '/movies/movie.swf', headers: { Host: own, 'Sec-Fetch-Site': site, 'Sec-Fetch-Mode': 'no-cors' } }],
+        [403, { method: 'POST', path: '/trace', body: movie,
+                headers: { Host: own, 'Sec-Fetch-Site': site, 'Content-Type': UPLOAD_TYPE } }],
+        [403, { path: '/x1.swf', headers: { Host: own, 'Sec-Fetch-Site': site } }],
+        [403, { path: '/', headers: { Host: own, 'Sec-Fetch-Site': site, 'Sec-Fetch-Mode': 'navigate' } }],
+      ]),
+      // A path above the folder gets a stand-in only for our own page.
+      [404, { path: '/x1.swf', headers: { Host: own } }],
+      [404, { path: '/x1.swf', headers: { Host: own, 'Sec-Fetch-Site': 'none' } }],
+      [404, { path: '/x1.swf', headers: { Host: own, Origin: 'http://evil.example' } }],
     ];
     for (const [status, what] of refused) {
       assert.equal(await send(port, what), status, JSON.stringify(what.headers));
     }
     assert.equal(existsSync(mark), false, 'no tool ran');
 
-    // What our own pages send, by each name of the server.
+    // What our own pages send, by each name of the server, and what the
+    // user opens by hand.
     for (const host of [own, `localhost:${port}`, `[::1]:${port}`]) {
       assert.equal(await send(port, { path: '/index.html', headers: { Host: host } }), 200, host);
     }
+    assert.equal(await send(port, { path: '/', headers: { Host: own, 'Sec-Fetch-Site': 'none' } }), 200);
+    assert.equal(await send(port, { path: '/x1.swf', headers: { Host: own, 'Sec-Fetch-Site': 'same-origin' } }), 200);
+    assert.equal(await send(port, { path: '/movies/movie.swf', headers: { Host: own, 'Sec-Fetch-Site': 'none' } }), 200);
+    assert.equal(existsSync(mark), true, 'flasm ran on the movie the user opened');
+    rmSync(mark);
     assert.equal(await send(port, { method: 'POST', path: '/trace', body: movie,
                                     headers: { Host: own, Origin: `http://${own}`, 'Content-Type': UPLOAD_TYPE } }), 422);
     assert.equal(existsSync(mark), true, 'flasm ran on our own page\'s movie');
@@ -138,8 +157,8 @@ async function until(condition, what) {
   }
 }
 
-for (const signal of ['SIGHUP', 'SIGTERM']) {
-  test(`${signal} ends the server, its stuck tool and its work folder`, POSIX, () => withFolder(async (folder) => {
+for (const [signal, status] of Object.entries(STOP_SIGNALS)) {
+  test(`${signal} ends the server with ${status}, its stuck tool and its work folder`, POSIX, () => withFolder(async (folder) => {
     const stuck = join(folder, 'flasm');
     writeFileSync(stuck, '#!/bin/sh\nwhile :; do :; done\n', { mode: 0o755 });
     const movies = join(folder, 'movies');
@@ -154,7 +173,7 @@ for (const signal of ['SIGHUP', 'SIGTERM']) {
     assert.notDeepEqual(readdirSync(temporary), []);
     const ended = new Promise((done) => child.on('exit', done));
     child.kill(signal);
-    await ended;
+    assert.equal(await ended, status);
     assert.equal(running(stuck), '', 'no tool is left');
     assert.deepEqual(readdirSync(temporary), [], 'no work folder is left');
   }));

@@ -1,0 +1,43 @@
+// What the capture and the server say of a file a movie asked for and did
+// not get: one wording for both, in the events MovieFolder tells of.
+
+/** The most files missed that are named; past it, requests are counted. */
+export const MISSED_NAMES = 300;
+
+/** A file that is not there: `standIn` when an empty movie was served, `above` when it is above the folder. */
+export function missingFileMessage({ path, standIn, above, parent }) {
+  const where = above ? `${path} is above the folder served` : `${path} is not in the folder`;
+  const answer = standIn ? 'an empty movie stood in for it (what it exports is missing)'
+    : 'the movie was answered 404';
+  return `${where}: ${answer}` + (above ? `; give --root ${parent} to serve the folder above` : '');
+}
+
+/** A name that several files match in all but case. */
+export function ambiguousNameMessage({ path, names }) {
+  return `${path} is not in the folder as written, and ${names.length} files differ from it only in case ` +
+         `(${names.join(', ')}): the movie was answered 404`;
+}
+
+/** Any file missed: an event of MovieFolder's onEvent, of a kind other than 'traced' and 'untraceable'. */
+export function missedFileMessage(event) {
+  if (event.kind === 'ambiguous') return ambiguousNameMessage(event);
+  if (event.kind === 'many missing') {
+    return `${MISSED_NAMES} files were asked for and not found: the rest are counted, not named`;
+  }
+  return missingFileMessage(event);
+}
+
+/**
+ * The files missed, in one sentence, to begin the message that no trace
+ * came: the likeliest reason. Empty when none were.
+ */
+export function missedFilesSaid(missed) {
+  if (missed.length === 0) return '';
+  const said = missed.map((event) => {
+    if (event.kind === 'ambiguous') return `${event.path} (404: several files differ from it only in case)`;
+    const answer = event.standIn ? 'an empty movie stood in' : '404';
+    return event.above ? `${event.path} (${answer}; it is above the folder served: give --root ${event.parent})`
+      : `${event.path} (${answer})`;
+  });
+  return `the movie asked for files that are not in the folder: ${said.join(', ')}. `;
+}
