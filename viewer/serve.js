@@ -11,17 +11,14 @@ import { join, normalize, resolve, sep } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { parseArgs } from 'node:util';
 import { traceUploads } from './src/trace-upload.js';
-import { MovieFolder } from './src/movie-folder.js';
+import { MOVIES_PATH, MovieFolder } from './src/movie-folder.js';
 import { contentType } from './src/content-type.js';
-import { missedFileMessage } from './src/missed-files.js';
+import { serverEventMessage } from './src/file-messages.js';
 import { endRunningTools } from './src/tools.js';
 import { FLUSH_EVERY, TOOL_TIMEOUT } from './src/trace-movie.js';
 import { TOOL_TIMEOUT_PROBLEM, onClosedOutput, onStopSignals, parseToolTimeout } from './src/lifetime.js';
 
 const ROOT = fileURLToPath(new URL('.', import.meta.url));
-
-/** Where a folder of movies is served. */
-export const MOVIES_PATH = '/movies/';
 
 /** Where speedscope's app is served, offline, from its npm package. */
 export const SPEEDSCOPE_PATH = '/speedscope/';
@@ -146,20 +143,6 @@ export function serve(port = 0, host = '127.0.0.1', { files = {}, movies = null,
   return new Promise((done) => server.listen(port, host, () => done(server)));
 }
 
-// What the log says of an event of the folder of movies.
-function logLine(event) {
-  switch (event.kind) {
-    case 'traced': return `traced ${event.path} in ${event.seconds.toFixed(2)} s`;
-    case 'missing': case 'ambiguous': case 'many missing': return missedFileMessage(event);
-    case 'untraceable': {
-      const { step, message, output } = event.error;
-      return `could not trace ${event.path}, served as it is: ${step} failed: ${message}` +
-             (output ? `\n${output.replace(/^/gm, '  ')}` : '');
-    }
-    default: return `${event.kind} ${event.path}`;
-  }
-}
-
 function usage(problem) {
   process.stderr.write(`${problem}\nusage: npm start -- [--movies DIR] [--no-stand-ins] [--flasm PATH] [--vimbrel PATH] ` +
                        '[--tool-timeout SECONDS] [--only PATTERN]... [--skip PATTERN]...\n');
@@ -197,7 +180,7 @@ if (process.argv[1] && fileURLToPath(import.meta.url) === process.argv[1]) {
       // As vimbrel-capture traces them: the trace begins with the first call.
       root: resolve(values.movies), work, traceOptions: { clock: 'date', collectFromStart: true, ...tools },
       standIns: !values['no-stand-ins'],
-      onEvent: (event) => console.log(logLine(event)),
+      onEvent: (event) => console.log(serverEventMessage(event)),
     });
   }
   const server = await serve(Number(process.env.PORT ?? 8080), '127.0.0.1', { movies, tools });

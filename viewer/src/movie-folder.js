@@ -11,10 +11,13 @@
 import { mkdir, readFile, readdir, realpath, stat } from 'node:fs/promises';
 import { dirname, extname, isAbsolute, join, relative, sep } from 'node:path';
 import { contentType } from './content-type.js';
-import { MISSED_NAMES } from './missed-files.js';
+import { MISSED_NAMES } from './file-messages.js';
 import { StepError } from './tools.js';
 import { movieSignature, tracerInMovie, traceMovie } from './trace-movie.js';
 import { emptyMovie } from './swf.js';
+
+/** Where the server serves a folder of movies. */
+export const MOVIES_PATH = '/movies/';
 
 // True when `path` is `folder` or inside it.
 function isWithin(folder, path) {
@@ -54,7 +57,7 @@ export class MovieFolder {
    * ({ kind: 'missing', path, standIn, above, parent }) and of a name that
    * files differ from only in case ({ kind: 'ambiguous', path, names }),
    * once past MISSED_NAMES of those ({ kind: 'many missing', path }):
-   * missed-files.js says them. Paths are relative to the root. A
+   * file-messages.js says them. Paths are relative to the root. A
    * missing movie is answered with an empty one unless `standIns` is false.
    */
   constructor({ root, work, traceOptions = {}, onEvent = () => {}, standIns = true }) {

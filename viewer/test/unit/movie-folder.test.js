@@ -8,7 +8,7 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { serve } from '../../serve.js';
 import { MovieFolder, PROBLEM_HEADER_BYTES } from '../../src/movie-folder.js';
-import { missingFileMessage } from '../../src/missed-files.js';
+import { missingFileMessage } from '../../src/file-messages.js';
 import { minimalSwf } from '../support/minimal-swf.js';
 
 // GET `path` exactly as written, no normalising on our side.

@@ -1,5 +1,6 @@
-// What the capture and the server say of a file a movie asked for and did
-// not get: one wording for both, in the events MovieFolder tells of.
+// What the capture and the server say of the files a movie asks for: the
+// events MovieFolder tells of (a movie traced, one that could not be, a
+// file missed), in one place.
 
 /** The most files missed that are named; past it, requests are counted. */
 export const MISSED_NAMES = 300;
@@ -40,4 +41,32 @@ export function missedFilesSaid(missed) {
       : `${event.path} (${answer})`;
   });
   return `the movie asked for files that are not in the folder: ${said.join(', ')}. `;
+}
+
+/** The capture's lines at the end: each file missed, and how many more were asked for. */
+export function missedFilesSummary(folder) {
+  const lines = folder.missedFiles.map(missedFileMessage);
+  if (folder.missedBeyond) lines.push(`${folder.missedBeyond} more requests for files not in the folder`);
+  return lines;
+}
+
+/** What the capture says of an event of the folder, as it happens. */
+export function captureEventMessage(event) {
+  if (event.kind === 'traced') return `traced ${event.path}, which the movie loaded, in ${event.seconds.toFixed(2)} s`;
+  if (event.kind === 'untraceable') {
+    const { step, message } = event.error;
+    return `could not trace ${event.path}, which the movie loaded, so it is served as it is: ${step} failed: ${message}`;
+  }
+  return missedFileMessage(event);
+}
+
+/** What the server's log says of an event of the folder. */
+export function serverEventMessage(event) {
+  if (event.kind === 'traced') return `traced ${event.path} in ${event.seconds.toFixed(2)} s`;
+  if (event.kind === 'untraceable') {
+    const { step, message, output } = event.error;
+    return `could not trace ${event.path}, served as it is: ${step} failed: ${message}` +
+           (output ? `\n${output.replace(/^/gm, '  ')}` : '');
+  }
+  return missedFileMessage(event);
 }

@@ -1,0 +1,97 @@
+// vimbrel-report's exports: the calls as Chrome Trace Event JSON and in
+// speedscope's own format, written as the records are read. A run that
+// fails leaves no export it made behind; a file that was there before (a
+// device, a pipe, an earlier export) stays.
+
+import { createReadStream, existsSync, lstatSync, mkdtempSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { SpeedscopeEvents, TimelineEvents, chromeTraceText } from './timeline.js';
+import { OutputFile } from './output-file.js';
+
+export class ReportExports {
+  /**
+   * The exports that `chrome` and `speedscope` (paths, or null) ask for;
+   * `fail(message)` hears a file that cannot be written, and ends the run.
+   */
+  constructor({ chrome, speedscope }, fail) {
+    this.fail = fail;
+    this.made = [];
+    this.spillFolder = null;
+    // Fed the records as the report is.
+    this.timelines = [];
+    // Written while the dump is read.
+    this.files = [];
+    this.finishing = [];
+    process.on('exit', (status) => this.removeOnFailure(status));
+    if (chrome) this.chrome(chrome);
+    if (speedscope) this.speedscope(speedscope);
+  }
+
+  chrome(path) {
+    const file = this.output(path);
+    const emit = chromeTraceText((text) => file.write(text));
+    this.timelines.push(new TimelineEvents(emit));
+    this.files.push(file);
+    this.finishing.push(async () => {
+      emit.close();
+      await this.settled(file, file.close());
+    });
+  }
+
+  // Calls that began before the records open first: what comes before
+  // them waits in a file of its own.
+  speedscope(path) {
+    this.spillFolder = mkdtempSync(join(tmpdir(), 'vimbrel-report-'));
+    const spilled = join(this.spillFolder, 'events');
+    const spill = new OutputFile(spilled);
+    const events = new SpeedscopeEvents((text) => spill.write(text));
+    this.timelines.push(new TimelineEvents(events.emit));
+    this.files.push(spill);
+    this.finishing.push(async () => {
+      const head = events.head('vimbrel');
+      await this.settled(spill, spill.close());
+      const file = this.output(path);
+      file.write(head);
+      for await (const chunk of createReadStream(spilled)) {
+        file.write(chunk);
+        await this.settled(file, file.drained());
+      }
+      file.write(events.tail());
+      await this.settled(file, file.close());
+    });
+  }
+
+  /** Resolves once every file can take more. */
+  async drained() {
+    for (const file of this.files) await this.settled(file, file.drained());
+  }
+
+  /** Ends every export, once the records are all read. */
+  async finish() {
+    for (const timeline of this.timelines) timeline.finish();
+    for (const finish of this.finishing) await finish();
+  }
+
+  output(path) {
+    if (!existsSync(path)) this.made.push(path);
+    return new OutputFile(path);
+  }
+
+  // Waits for `file` to take more, or to end (`step`); its failure is said as ours.
+  async settled(file, step) {
+    try {
+      await step;
+    } catch (error) {
+      this.fail(`cannot write ${file.path}: ${error.message}`);
+    }
+  }
+
+  removeOnFailure(status) {
+    if (this.spillFolder) rmSync(this.spillFolder, { recursive: true, force: true });
+    if (status === 0) return;
+    for (const path of this.made) {
+      if (lstatSync(path, { throwIfNoEntry: false })?.isFile()) rmSync(path, { force: true });
+    }
+  }
+}
