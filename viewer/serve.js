@@ -143,6 +143,9 @@ export function serve(port = 0, host = '127.0.0.1', { files = {}, movies = null,
   return new Promise((done) => server.listen(port, host, () => done(server)));
 }
 
+// How many movies of the folder the start line names.
+const STARTING_MOVIES = 10;
+
 function usage(problem) {
   process.stderr.write(`${problem}\nusage: npm start -- [--movies DIR] [--no-stand-ins] [--flasm PATH] [--vimbrel PATH] ` +
                        '[--tool-timeout SECONDS] [--only PATTERN]... [--skip PATTERN]...\n');
@@ -196,5 +199,15 @@ if (process.argv[1] && fileURLToPath(import.meta.url) === process.argv[1]) {
   for (const stream of [process.stdout, process.stderr]) onClosedOutput(stream, () => {});
   const address = `http://127.0.0.1:${server.address().port}/`;
   console.log(`Vimbrel trace viewer on ${address}`);
-  if (movies) console.log(`The movies of ${values.movies} are at ${address}?movie=${MOVIES_PATH}NAME.swf`);
+  if (movies) {
+    // The first few to open at once; all of them at /movies/.
+    const { movies: found, more } = await movies.movieList();
+    console.log(`The movies of ${values.movies}, listed at ${address}${MOVIES_PATH.slice(1)}:`);
+    for (const movie of found.slice(0, STARTING_MOVIES)) {
+      console.log(`  ${address}?movie=${MOVIES_PATH}${movie.split('/').map(encodeURIComponent).join('/')}`);
+    }
+    const others = found.length - STARTING_MOVIES;
+    if (others > 0 || more) console.log(`  and ${more ? 'more than ' : ''}${Math.max(others, 0)} more`);
+    if (found.length === 0) console.log('  none: the folder holds no .swf');
+  }
 }

@@ -1,27 +1,32 @@
 #!/usr/bin/env node
-// The page with a big dump, in headless Chromium: dumps of 100,000,
-// 1,000,000 and 3,000,000 records in the shape of real ones, each opened
-// from a file on a fresh page. Prints the time from the file chosen to
-// the chart drawn, the time of a zoom step (from the whole trace down to
-// one call), the page's JavaScript heap and the private memory of the
-// renderer process that holds the page and its worker.
+// The page with a big dump, in headless Chromium: dumps of 1,000,000,
+// 10,000,000 and 34,000,000 records in the shape of real ones (34 million
+// is a 10-minute session), each opened from a file on a fresh page, then a
+// live session of 34,000,000 records handed over as a movie hands them:
+// pieces of 50,000 while it collects, then its save. Prints the time to
+// the chart drawn (from the file chosen; from the save), the time of a
+// zoom step (from the whole trace down to one call), the page's
+// JavaScript heap and the private memory of the renderer process that
+// holds the page and its worker, at its peak and at the end.
 //
-// usage: node bench/dump-page.js [RECORDS ...]   (from viewer/, or npm run bench:page)
+// usage: node bench/dump-page.js [RECORDS ...] [--live RECORDS]   (from viewer/, or npm run bench:page)
 //        node bench/dump-page.js --viewer DIR --as-save [RECORDS ...]
 //
-// --as-save hands the dump to the page as a movie's save, through a
-// stand-in for Ruffle, which a page that cannot open files takes too;
-// --viewer serves another copy of the viewer, to compare versions.
+// --live 0 leaves the live session out. --as-save hands each dump to the
+// page as one save of a movie, through a stand-in for Ruffle, which a page
+// that cannot open files takes too; --viewer serves another copy of the
+// viewer, to compare versions.
 
 import { execFileSync } from 'node:child_process';
-import { readFileSync } from 'node:fs';
-import { mkdtemp, rm, writeFile } from 'node:fs/promises';
+import { createWriteStream, readFileSync } from 'node:fs';
+import { once } from 'node:events';
+import { mkdtemp, rm } from 'node:fs/promises';
 import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
-import { pathToFileURL } from 'node:url';
+import { fileURLToPath, pathToFileURL } from 'node:url';
 import { chromium } from 'playwright-core';
 import { headlessOptions } from '../src/headless-chromium.js';
-import { shapedDump } from './dump-shape.js';
+import { shapedPieces } from './dump-shape.js';
 
 const argv = process.argv.slice(2);
 const option = (name) => {
@@ -30,16 +35,20 @@ const option = (name) => {
 };
 const viewer = option('--viewer');
 const asSave = option('--as-save') !== null;
-const SIZES = argv.length ? argv.map(Number) : [100000, 1000000, 3000000];
-const LIMIT_MS = 180000;
+const LIVE = Number(option('--live') ?? 34000000);
+const SIZES = argv.length ? argv.map(Number) : [1000000, 10000000, 34000000];
+const PIECE = 50000;
+const LIMIT_MS = 600000;
 
 const { serve } = await import(pathToFileURL(join(resolve(viewer ?? '.'), 'serve.js')).href);
 
 // A stand-in for Ruffle: a player that loads nothing and hands the page
-// what window.vimbrelSave(text) gives it, as a movie's "save".
+// what window.vimbrelSave(text) gives it, as a movie's "save", and what
+// window.vimbrelPiece(text) gives it, as records it hands over.
 const FAKE_RUFFLE = () => {
   let handler = null;
   window.vimbrelSave = (text) => handler('save', text);
+  window.vimbrelPiece = (text) => handler('records', text);
   const player = {
     newest: () => ({
       createPlayer: () => Object.assign(document.createElement('div'), {
@@ -79,20 +88,69 @@ function rendererMegabytes() {
     .map((row) => privateKb(row.pid))) / 1024;
 }
 
+// The renderer's memory, read every half second until stop(): its peak.
+function watchRenderer() {
+  let peak = 0;
+  const timer = setInterval(() => { peak = Math.max(peak, rendererMegabytes()); }, 500);
+  return { stop: () => { clearInterval(timer); return Math.max(peak, rendererMegabytes()); } };
+}
+
+// Hands the page a live session of `records` records, a piece at a time,
+// each once the page has read the last; resolves to the time from the
+// save to the chart drawn.
+async function handOver(page, records) {
+  await page.evaluate(async () => { window.vimbrelShape = await import('/bench/dump-shape.js'); });
+  return page.evaluate(async ({ records, size }) => {
+    const pieces = window.vimbrelShape.shapedPieces({ records }, size);
+    let handed = 0;
+    let next = pieces.next();
+    while (!next.done) {
+      const piece = next.value;
+      next = pieces.next();
+      // The last piece is the save.
+      if (next.done) break;
+      window.vimbrelPiece(piece);
+      handed += 1;
+      for (;;) {
+        const view = document.querySelector('article.dump[data-state="collecting"]');
+        if (view && Number(view.dataset.pieces) >= handed) break;
+        await new Promise((done) => setTimeout(done, 5));
+      }
+    }
+    const begun = performance.now();
+    window.vimbrelSave(next.done ? '' : next.value);
+    await new Promise((done) => {
+      const check = () => {
+        if (document.querySelector('article.dump[data-state="ready"], article.dump[data-state="failed"]')) {
+          requestAnimationFrame(() => done());
+        } else {
+          setTimeout(check, 10);
+        }
+      };
+      check();
+    });
+    return performance.now() - begun;
+  }, { records, size: PIECE });
+}
+
 const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
 
-async function measure(size, file, server) {
+async function measure(size, file, server, live = false) {
   const browser = await chromium.launch(headlessOptions({ args: [...headlessOptions().args, '--enable-precise-memory-info'] }));
   try {
     const page = await browser.newPage({ viewport: { width: 1200, height: 1000 } });
-    if (asSave) await page.addInitScript(FAKE_RUFFLE);
+    if (asSave || live) await page.addInitScript(FAKE_RUFFLE);
     const problems = [];
     page.on('pageerror', (error) => problems.push(error.message));
     page.on('crash', () => problems.push('the page crashed'));
-    await page.goto(`http://127.0.0.1:${server.address().port}/index.html${asSave ? '?movie=test/fixtures/demo-traced.swf' : ''}`);
+    await page.goto(`http://127.0.0.1:${server.address().port}/index.html${asSave || live ? '?movie=test/fixtures/demo-traced.swf' : ''}`);
     const started = Date.now();
+    const renderer = watchRenderer();
     let chartMs;
-    if (asSave) {
+    if (live) {
+      await page.waitForFunction(() => document.body.dataset.movie === 'loaded');
+      chartMs = await handOver(page, size);
+    } else if (asSave) {
       await page.waitForFunction(() => document.body.dataset.movie === 'loaded');
       await page.evaluate(async (url) => { window.vimbrelDump = await (await fetch(url)).text(); }, '/bench/dump.txt');
       chartMs = await page.evaluate(() => new Promise((done) => {
@@ -112,7 +170,7 @@ async function measure(size, file, server) {
       }));
     } else {
       await page.setInputFiles('#file', file);
-      await page.waitForSelector('article.dump[data-state="ready"]', { timeout: LIMIT_MS });
+      await page.waitForSelector('article.dump[data-state="ready"], article.dump[data-state="failed"]', { timeout: LIMIT_MS });
       chartMs = Number(await page.getAttribute('article.dump', 'data-drawn-ms'));
     }
     const wallMs = Date.now() - started;
@@ -126,7 +184,7 @@ async function measure(size, file, server) {
       for (let i = 0; i < 200; i++) {
         const before = canvas.dataset.view;
         const begun = performance.now();
-        canvas.dispatchEvent(new WheelEvent('wheel', { deltaY: -100, clientX: box.left + box.width / 2,
+        canvas.dispatchEvent(new WheelEvent('wheel', { deltaY: -100, ctrlKey: true, clientX: box.left + box.width / 2,
                                                        clientY: box.top + 30, bubbles: true, cancelable: true }));
         times.push(performance.now() - begun);
         if (canvas.dataset.view === before) break;
@@ -134,7 +192,9 @@ async function measure(size, file, server) {
       return times;
     });
     const heap = await page.evaluate(() => performance.memory.usedJSHeapSize / 2 ** 20);
-    return { size, chartMs, wallMs, steps, heap, renderer: rendererMegabytes(), problems };
+    const summary = await page.textContent('article.dump .dump-summary');
+    if (process.env.STEPS) console.log(steps.map((t, i) => `${i}:${t.toFixed(0)}`).filter((x) => Number(x.split(":")[1]) > 10).join(" "));
+    return { size, chartMs, wallMs, steps, heap, peak: renderer.stop(), renderer: rendererMegabytes(), problems, summary };
   } finally {
     await browser.close();
   }
@@ -142,24 +202,48 @@ async function measure(size, file, server) {
 
 const folder = await mkdtemp(join(tmpdir(), 'vimbrel-bench-page-'));
 const file = join(folder, 'dump.txt');
-const server = await serve(0, '127.0.0.1', { files: { '/bench/dump.txt': file } });
+// The dump, and the shapes of the live session, also for a viewer of another version.
+const server = await serve(0, '127.0.0.1', { files: {
+  '/bench/dump.txt': file, '/bench/dump-shape.js': fileURLToPath(new URL('./dump-shape.js', import.meta.url)),
+} });
+
+// A dump of `records` records written to `file` a piece at a time: one of
+// tens of millions is more than one string holds.
+async function writeDump(records) {
+  const out = createWriteStream(file);
+  let first = true;
+  for (const piece of shapedPieces({ records }, 100000)) {
+    if (!out.write(first ? piece : `,${piece}`)) await once(out, 'drain');
+    first = false;
+  }
+  await new Promise((done) => out.end(done));
+}
+
+function row(label, result) {
+  const { chartMs, steps, heap, peak, renderer, problems, summary } = result;
+  const zoom = steps.length ? `${median(steps).toFixed(1)} / ${Math.max(...steps).toFixed(1)}` : '-';
+  console.log(`${label.padEnd(18)} | ${chartMs.toFixed(0).padStart(13)} | ${String(steps.length).padStart(10)} | ` +
+              `${zoom.padStart(27)} | ${heap.toFixed(0).padStart(17)} | ${`${peak.toFixed(0)} / ${renderer.toFixed(0)}`.padStart(23)}` +
+              `  ${summary.split(';')[0]}` + (problems.length ? `  (${problems.join('; ')})` : ''));
+}
+
 try {
-  console.log(`${viewer ? `viewer at ${viewer}, ` : ''}${asSave ? 'the dump handed over as a movie\'s save' : 'the dump opened from a file'}`);
-  console.log('records    | to chart (ms) | zoom steps | zoom step median / max (ms) | page JS heap (MB) | renderer (MB)');
+  console.log(`${viewer ? `viewer at ${viewer}, ` : ''}${asSave ? 'each dump handed over as a movie\'s save' : 'each dump opened from a file'}`);
+  console.log('records            | to chart (ms) | zoom steps | zoom step median / max (ms) | page JS heap (MB) | renderer peak / end (MB)');
   for (const size of SIZES) {
-    await writeFile(file, shapedDump({ records: size }));
-    let result;
+    await writeDump(size);
     try {
-      result = await measure(size, file, server);
+      row(String(size), await measure(size, file, server));
     } catch (error) {
-      console.log(`${String(size).padEnd(10)} | ${String(error.message).split('\n')[0]}`);
-      continue;
+      console.log(`${String(size).padEnd(18)} | ${String(error.message).split('\n')[0]}`);
     }
-    const { chartMs, steps, heap, renderer, problems } = result;
-    const zoom = steps.length ? `${median(steps).toFixed(1)} / ${Math.max(...steps).toFixed(1)}` : '-';
-    console.log(`${String(size).padEnd(10)} | ${chartMs.toFixed(0).padStart(13)} | ${String(steps.length).padStart(10)} | ` +
-                `${zoom.padStart(27)} | ${heap.toFixed(0).padStart(17)} | ${renderer.toFixed(0).padStart(13)}` +
-                (problems.length ? `  (${problems.join('; ')})` : ''));
+  }
+  if (LIVE && !asSave) {
+    try {
+      row(`${LIVE} live`, await measure(LIVE, null, server, true));
+    } catch (error) {
+      console.log(`${`${LIVE} live`.padEnd(18)} | ${String(error.message).split('\n')[0]}`);
+    }
   }
 } finally {
   server.close();

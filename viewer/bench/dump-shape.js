@@ -20,17 +20,17 @@ const METHODS = ['update', 'draw', 'onEnterFrame', '__get__x', '__set__x', 'disp
                  'init', 'layout', 'hitTest', 'onPress', 'step', 'apply', 'resize', 'getItem', 'load'];
 
 /**
- * The records of a dump of about `records` records, joined by commas:
+ * The records of a dump of about `records` records, one at a time:
  * `names` names, depth up to `depth`, about `perMs` records a millisecond
  * while a frame runs, a frame every 33 ms.
  */
-export function shapedDump({ records, names = 3000, depth = 30, perMs = 25, seed = 1 }) {
+export function* shapedRecords({ records, names = 3000, depth = 30, perMs = 25, seed = 1 }) {
   const next = random(seed);
   const pool = Array.from({ length: names }, (_, i) =>
     `${CLASSES[i % CLASSES.length]}${Math.floor(i / 256) || ''}.${METHODS[(i >> 4) % METHODS.length]}${i}`);
   // A few names are called far more often than the rest.
   const pick = () => pool[Math.floor(names * next() ** 3)];
-  const out = [];
+  let made = 0;
   let time = 100;
   let inMs = 0;
   const stamp = () => {
@@ -40,16 +40,35 @@ export function shapedDump({ records, names = 3000, depth = 30, perMs = 25, seed
     }
     return time;
   };
-  const call = (name, level) => {
-    out.push(`${name} Enter ${stamp()}`);
+  function* call(name, level) {
+    made += 1;
+    yield `${name} Enter ${stamp()}`;
     const children = level >= depth - 1 ? 0 : Math.floor(next() * (level < 3 ? 6 : 3.2));
-    for (let i = 0; i < children && out.length < records; i++) call(pick(), level + 1);
-    out.push(`${name} Exit ${stamp()}`);
-  };
-  while (out.length < records) {
+    for (let i = 0; i < children && made < records; i++) yield* call(pick(), level + 1);
+    made += 1;
+    yield `${name} Exit ${stamp()}`;
+  }
+  while (made < records) {
     const frameStart = time;
-    call('_root.onEnterFrame', 0);
+    yield* call('_root.onEnterFrame', 0);
     time = Math.max(time + 1, frameStart + 33);
   }
-  return out.join(',');
+}
+
+/** The records of shapedRecords, joined by commas, `size` at a time. */
+export function* shapedPieces(options, size) {
+  let piece = [];
+  for (const record of shapedRecords(options)) {
+    piece.push(record);
+    if (piece.length === size) {
+      yield piece.join(',');
+      piece = [];
+    }
+  }
+  if (piece.length) yield piece.join(',');
+}
+
+/** A dump of shapedRecords, as one text. */
+export function shapedDump(options) {
+  return [...shapedPieces(options, 100000)].join(',');
 }

@@ -9,9 +9,10 @@
 
 /**
  * Feeds records to a listener as calls open and close. A call is
- * { name, start, end, first, last, enterSeen, exitSeen, childTime }:
- * times in ms, first and last the indexes of its records, childTime the
- * time of the calls made from it. The listener may have:
+ * { name, start, end, first, last, enterSeen, exitSeen, childTime,
+ * outermost }: times in ms, first and last the indexes of its records,
+ * childTime the time of the calls made from it, outermost false when a
+ * call of the same name holds it (recursion). The listener may have:
  *   enter(call)        a call opened by its enter record;
  *   adopt(call)        a call whose enter was not recorded: it holds every
  *                      call at the top so far;
@@ -30,6 +31,14 @@ export class CallBuilder {
     this.lastTime = 0;
     // The time of the calls at the top, which an adopted call takes in.
     this.rootTime = 0;
+    // How many calls of each name are open: an exit whose name is not is
+    // known at once, however deep the calls left open by exceptions pile.
+    this.openCount = new Map();
+  }
+
+  open(call) {
+    this.stack.push(call);
+    this.openCount.set(call.name, (this.openCount.get(call.name) ?? 0) + 1);
   }
 
   /** One record: `kind` is 'Enter' or 'Exit'. */
@@ -40,12 +49,12 @@ export class CallBuilder {
     const { stack, listener } = this;
     if (kind === 'Enter') {
       const call = { name, start: time, end: null, first: index, last: null,
-                     enterSeen: true, exitSeen: true, childTime: 0 };
-      stack.push(call);
+                     enterSeen: true, exitSeen: true, childTime: 0, outermost: !this.openCount.get(name) };
+      this.open(call);
       listener.enter?.(call);
       return;
     }
-    let open = stack.length - 1;
+    let open = this.openCount.get(name) ? stack.length - 1 : -1;
     while (open >= 0 && stack[open].name !== name) open--;
     if (open >= 0) {
       while (stack.length > open + 1) {
@@ -57,10 +66,10 @@ export class CallBuilder {
       this.close(time, index);
     } else if (stack.length === 0) {
       const adopted = { name, start: this.firstTime, end: null, first: 0, last: null,
-                        enterSeen: false, exitSeen: true, childTime: this.rootTime };
+                        enterSeen: false, exitSeen: true, childTime: this.rootTime, outermost: true };
       this.rootTime = 0;
       listener.anomaly?.(index, `${this.names(name)} exits without an enter: it began before the records`);
-      stack.push(adopted);
+      this.open(adopted);
       listener.adopt?.(adopted);
       this.close(time, index);
     } else {
@@ -82,6 +91,7 @@ export class CallBuilder {
   // Closes the innermost open call at `time`, the record `index`.
   close(time, index) {
     const call = this.stack.pop();
+    this.openCount.set(call.name, this.openCount.get(call.name) - 1);
     call.end = time;
     call.last = index;
     const duration = time - call.start;
@@ -92,9 +102,10 @@ export class CallBuilder {
 }
 
 /**
- * Per function, as calls close: calls, total time (inclusive), self time
- * (less the calls made from it) and the longest call. A listener of
- * CallBuilder; `names` turns what the builder was given into names.
+ * Per function, as calls close: calls, total time (that of its outermost
+ * calls, so that recursion counts once), self time (less the calls made
+ * from it) and the longest call. A listener of CallBuilder; `names` turns
+ * what the builder was given into names.
  */
 export class FunctionStats {
   constructor(names = (name) => name) {
@@ -110,7 +121,7 @@ export class FunctionStats {
       this.byName.set(call.name, entry);
     }
     entry.calls += 1;
-    entry.total += duration;
+    if (call.outermost) entry.total += duration;
     entry.self += duration - call.childTime;
     entry.max = Math.max(entry.max, duration);
   }

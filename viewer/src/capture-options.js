@@ -10,14 +10,15 @@ import { TOOL_TIMEOUT_PROBLEM, parseToolTimeout } from './lifetime.js';
 import { MOVIES_PATH } from './movie-folder.js';
 
 export const USAGE = `usage: vimbrel-capture MOVIE.swf [--seconds N] [--out DIR] [--keep DIR] [--root DIR]
-                       [--no-stand-ins] [--clock=date|getTimer] [--flush-every N]
+                       [--no-stand-ins] [--clock=date|getTimer] [--flush-every N] [--chrome] [--all]
                        [--only PATTERN]... [--skip PATTERN]...
                        [--flasm PATH] [--vimbrel PATH] [--tool-timeout SECONDS]
 
 Plays MOVIE.swf in Ruffle in headless Chromium for N seconds (10), from its
 own folder, then releases F12 and waits for the records it sends. Writes
 DIR/dump.txt (the records as sent) and DIR/trace.json (Chrome Trace Event
-JSON) in DIR (the current folder), and prints the table of functions.
+JSON) in DIR (the current folder), and prints the table of functions:
+the 25 that took longest.
 
 A movie that vimbrel has not traced is traced first, as a copy in a
 temporary folder, to collect from its start and hand its records over as
@@ -44,6 +45,11 @@ at the end, when it was traced to collect from its start.
   --flush-every N   how many records the tracer of a copy hands over at a
                     time while it collects (50000); 0: all at the end, as
                     the tracer keeps them
+  --all             print every function in the table, not only the 25
+                    that took longest
+  --chrome          write trace.json however many records came (past
+                    5000000 it is left out: Chrome trace readers cannot
+                    open JSON that large)
   --only PATTERN    trace only the functions whose name matches (vimbrel's
   --skip PATTERN    --only and --skip; each may be repeated)
   --flasm PATH      flasm (else FLASM, else flasm on the PATH)
@@ -60,6 +66,7 @@ It plays the movie in the Chromium that CHROMIUM names, else Debian's
 /** The options of `argv` (the words after the command); --help prints USAGE and exits. */
 export function parseArguments(argv) {
   const options = { movie: null, seconds: 10, out: '.', keep: null, root: null, clock: 'date', standIns: true,
+                    chrome: false, all: false,
                     flushEvery: FLUSH_EVERY,
                     flasm: null, vimbrel: null, toolTimeout: TOOL_TIMEOUT, only: [], skip: [] };
   // An option's value, given as --name=value or as the next word.
@@ -83,6 +90,10 @@ export function parseArguments(argv) {
       process.exit(0);
     } else if (argument === '--no-stand-ins') {
       options.standIns = false;
+    } else if (argument === '--chrome') {
+      options.chrome = true;
+    } else if (argument === '--all') {
+      options.all = true;
     } else if (name === '--seconds') {
       [value, i] = valueOf(argument, i, 'a number of seconds');
       options.seconds = seconds(value, name);

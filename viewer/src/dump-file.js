@@ -1,21 +1,35 @@
 // Where vimbrel-capture keeps what a movie hands over: dump.txt, written
 // as the records arrive ("records" while the tracer collects, then its
 // "save"), and trace.json and the table of functions, made as they arrive
-// too, so that no part of a long session is held in memory at once.
+// too, so that no part of a long session is held in memory at once. Past
+// EXPORT_RECORDS records trace.json is given up, unless asked for: Chrome
+// trace readers cannot open JSON that large.
 
+import { rm } from 'node:fs/promises';
 import { join } from 'node:path';
 import { DumpReport } from './report.js';
 import { TimelineEvents, chromeTraceText } from './timeline.js';
 import { OutputFile } from './output-file.js';
+import { EXPORT_RECORDS } from './dump-tables.js';
 
 export class DumpFile {
-  /** Writes dump.txt and trace.json into `folder`, once the first records come. */
-  constructor(folder) {
+  /**
+   * Writes dump.txt and trace.json into `folder`, once the first records
+   * come; trace.json of any size when `chrome` is true, else only while
+   * there are at most `traceRecords` records.
+   */
+  constructor(folder, { chrome = false, traceRecords = EXPORT_RECORDS } = {}) {
     this.folder = folder;
+    this.chrome = chrome;
+    this.traceRecords = traceRecords;
     this.dump = null;
     this.trace = null;
+    // True once trace.json was given up for its size.
+    this.traceSkipped = false;
     this.pending = [];
-    const emit = chromeTraceText((text) => this.pending.push(text));
+    const emit = chromeTraceText((text) => {
+      if (!this.traceSkipped) this.pending.push(text);
+    });
     this.closeTrace = emit.close;
     this.timeline = new TimelineEvents(emit);
     this.report = new DumpReport([this.timeline]);
@@ -50,11 +64,20 @@ export class DumpFile {
     this.written = true;
     this.report.push(joined);
     this.dump.write(joined);
+    if (!this.chrome && !this.traceSkipped && this.records > this.traceRecords) await this.skipTrace();
     if (this.pending.length) {
       this.trace.write(this.pending.join(''));
       this.pending = [];
     }
-    await Promise.all([this.dump.drained(), this.trace.drained()]);
+    await Promise.all([this.dump.drained(), this.trace?.drained()]);
+  }
+
+  async skipTrace() {
+    this.traceSkipped = true;
+    this.pending = [];
+    await this.trace.close();
+    await rm(join(this.folder, 'trace.json'), { force: true });
+    this.trace = null;
   }
 
   /** Resolves once the save is written: whether it came within `seconds`. */
@@ -81,9 +104,9 @@ export class DumpFile {
     const report = this.report.end();
     this.timeline.finish();
     this.closeTrace();
-    this.trace.write(this.pending.join(''));
+    this.trace?.write(this.pending.join(''));
     this.pending = [];
-    await Promise.all([this.dump.close(), this.trace.close()]);
+    await Promise.all([this.dump.close(), this.trace?.close()]);
     return report;
   }
 }

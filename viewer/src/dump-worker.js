@@ -1,25 +1,95 @@
-// The page's worker: reads dumps off the page's thread, so that a dump of
-// millions of records leaves the page responsive, and keeps their text for
-// the records pager and the downloads.
+// The page's worker: reads dumps into compact tables off the page's
+// thread, as their text comes (a file as a stream, a movie's records piece
+// by piece), so that a session of any length is shown and the page stays
+// responsive; writes records back from the tables for the records pager
+// and the downloads.
 //
-// Messages in: { type: 'piece', id, text } (records a movie handed over
-// while collecting), { type: 'dump', id, text | file, fromMovie, title }
-// (the rest of a movie's records, or a dump file), { type: 'records', id,
-// from, count } and { type: 'export', id, format: 'text' | 'chrome' |
-// 'speedscope' }. Out: 'collecting', 'progress', 'ready', 'records',
-// 'export' and 'failed', each with its id.
+// Messages in, each for a dump by its number:
+//   { type: 'open', dump, file, title }       a dump file, read as a stream
+//   { type: 'piece', dump, movie, text }      records a movie handed over while collecting
+//   { type: 'save', dump, movie, text, incomplete }  the rest of them
+//   { type: 'request', request, dump, what: 'records', from, count }
+//   { type: 'request', request, dump, what: 'export', format: 'text'|'chrome'|'speedscope' }
+// Out: { type: 'collecting'|'progress'|'ready'|'failed', dump, ... }, and
+// { type: 'answer', request, ... } or { type: 'answer', request, error }.
 
-import { analyseText, recordsText, writeChromeTrace, writeSpeedscope } from './dump-model.js';
-import { forEachRecord, repeatsEarlierDump } from './trace.js';
+import { DumpTables, EXPORT_RECORDS, EarlierSaves } from './dump-tables.js';
 
-// What each dump shown keeps: its records' text and where each record is.
+// The tables of each dump, by its number.
 const dumps = new Map();
-// The records a movie handed over before its save, by dump.
-const pieces = new Map();
-// The last whole dump a movie sent, and how many records it held: its
-// tracer never empties its list, so the next one may repeat it.
-let earlier = '';
-let earlierRecords = 0;
+const earlierSaves = new EarlierSaves();
+
+function tablesOf(dump) {
+  if (!dumps.has(dump)) dumps.set(dump, { tables: new DumpTables(), pieces: 0 });
+  return dumps.get(dump);
+}
+
+const PROGRESS_MS = 250;
+
+async function open({ dump, file }) {
+  const { tables } = tablesOf(dump);
+  let bytes = 0;
+  let said = 0;
+  const counted = new TransformStream({
+    transform(chunk, controller) {
+      bytes += chunk.byteLength;
+      controller.enqueue(chunk);
+    },
+  });
+  const reader = file.stream().pipeThrough(counted).pipeThrough(new TextDecoderStream()).getReader();
+  for (;;) {
+    const { done, value } = await reader.read();
+    if (done) break;
+    tables.push(value);
+    if (Date.now() - said > PROGRESS_MS) {
+      said = Date.now();
+      postMessage({ type: 'progress', dump, records: tables.records, fraction: file.size ? bytes / file.size : 1 });
+    }
+  }
+  ready(dump, { repeated: 0 });
+}
+
+function piece({ dump, text }) {
+  const entry = tablesOf(dump);
+  entry.pieces += 1;
+  entry.tables.add(text);
+  postMessage({ type: 'collecting', dump, records: entry.tables.records, pieces: entry.pieces });
+}
+
+function save({ dump, movie, text, incomplete }) {
+  const entry = tablesOf(dump);
+  let repeated = 0;
+  if (entry.pieces === 0 && !incomplete) {
+    const repeats = earlierSaves.repeated(movie, text);
+    repeated = repeats?.records ?? 0;
+    entry.tables.add(repeats ? text.slice(repeats.skip) : text);
+    earlierSaves.remember(movie, text, repeated + entry.tables.records);
+  } else {
+    entry.tables.add(text);
+  }
+  ready(dump, { repeated, incomplete });
+}
+
+function ready(dump, { repeated, incomplete = false }) {
+  const { tables, pieces } = dumps.get(dump);
+  const model = tables.end();
+  const { calls } = model;
+  const transfer = Object.values(calls).filter(ArrayBuffer.isView).map((array) => array.buffer);
+  postMessage({ type: 'ready', dump, repeated, incomplete, pieces, ...model }, transfer);
+}
+
+// What a request of the page asks of a dump's tables.
+function answer({ dump, what, from, count, format }) {
+  const { tables } = dumps.get(dump);
+  if (what === 'records') return { records: tables.recordsText(from, count) };
+  if (format !== 'text' && tables.records > EXPORT_RECORDS) {
+    throw new Error(`the dump holds ${tables.records} records, and exports for Perfetto and speedscope are ` +
+                    `made of at most ${EXPORT_RECORDS}: their JSON would be larger than those tools open. ` +
+                    'Download the dump as text and report it with vimbrel-report --tree, or trace less ' +
+                    '(vimbrel --only, --skip)');
+  }
+  return { blob: exported(tables, format) };
+}
 
 // Text handed over in pieces, kept as a Blob without one string of it all.
 class BlobWriter {
@@ -33,72 +103,51 @@ class BlobWriter {
       if (this.size > 8 << 20) this.flush();
     };
   }
+
   flush() {
     this.parts.push(new Blob(this.pending));
     this.pending = [];
     this.size = 0;
   }
-  blob(before = '', after = '') {
+
+  blob(type, before = '', after = '') {
     this.flush();
-    return new Blob([before, ...this.parts, after], { type: 'application/json' });
+    return new Blob([before, ...this.parts, after], { type });
   }
 }
 
-function exported(dump, format) {
-  if (format === 'text') return new Blob([dump.text], { type: 'text/plain' });
+function exported(tables, format) {
   const writer = new BlobWriter();
+  if (format === 'text') {
+    tables.writeText(writer.write);
+    return writer.blob('text/plain');
+  }
   if (format === 'chrome') {
-    writeChromeTrace(dump.text, writer.write);
-    return writer.blob();
+    tables.writeChromeTrace(writer.write);
+    return writer.blob('application/json');
   }
-  const { head, tail } = writeSpeedscope(dump.text, dump.title, writer.write);
-  return writer.blob(head, tail);
-}
-
-async function read({ id, text, file, fromMovie, title }) {
-  if (file) text = await file.text();
-  const arrived = pieces.get(id);
-  pieces.delete(id);
-  if (arrived) text = [...arrived, text].filter((piece) => piece !== '').join(',');
-  let repeated = 0;
-  let fresh = text;
-  if (fromMovie && !arrived && repeatsEarlierDump(earlier, text)) {
-    repeated = earlierRecords;
-    fresh = text.slice(earlier.length + 1);
-  }
-  const model = analyseText(fresh, (records, fraction) => postMessage({ type: 'progress', id, records, fraction }));
-  if (fromMovie) {
-    earlier = text;
-    earlierRecords = repeated + model.records;
-  }
-  dumps.set(id, { text: fresh, title, recordStarts: model.recordStarts, recordEnds: model.recordEnds });
-  const { calls } = model;
-  const transfer = Object.values(calls).filter(ArrayBuffer.isView).map((array) => array.buffer);
-  postMessage({
-    type: 'ready', id, repeated, records: model.records, firstTime: model.firstTime, lastTime: model.lastTime,
-    names: model.names, stats: model.stats, calls, errors: model.errors, errorCount: model.errorCount,
-    anomalies: model.anomalies, anomalyCount: model.anomalyCount,
-  }, transfer);
+  const { head, tail } = tables.writeSpeedscope(tables.title, writer.write);
+  return writer.blob('application/json', head, tail);
 }
 
 onmessage = async ({ data }) => {
-  const { type, id } = data;
-  try {
-    if (type === 'piece') {
-      const arrived = pieces.get(id) ?? [];
-      arrived.push(data.text);
-      pieces.set(id, arrived);
-      arrived.records = (arrived.records ?? 0) + forEachRecord(data.text, () => {});
-      postMessage({ type: 'collecting', id, records: arrived.records, pieces: arrived.length });
-    } else if (type === 'dump') {
-      await read(data);
-    } else if (type === 'records') {
-      const dump = dumps.get(id);
-      postMessage({ type: 'records', id, from: data.from, records: recordsText(dump.text, dump, data.from, data.count) });
-    } else if (type === 'export') {
-      postMessage({ type: 'export', id, format: data.format, blob: exported(dumps.get(id), data.format) });
+  if (data.type === 'request') {
+    try {
+      postMessage({ type: 'answer', request: data.request, ...answer(data) });
+    } catch (error) {
+      postMessage({ type: 'answer', request: data.request, error: String(error?.message ?? error) });
     }
+    return;
+  }
+  const { dump } = data;
+  try {
+    if (data.title) tablesOf(dump).tables.title = data.title;
+    if (data.type === 'open') await open(data);
+    else if (data.type === 'piece') piece(data);
+    else if (data.type === 'save') save(data);
   } catch (error) {
-    postMessage({ type: 'failed', id, message: String(error?.message ?? error) });
+    const records = dumps.get(dump)?.tables.records ?? 0;
+    dumps.delete(dump);
+    postMessage({ type: 'failed', dump, records, message: String(error?.message ?? error) });
   }
 };

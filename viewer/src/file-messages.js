@@ -9,14 +9,14 @@ export const MISSED_NAMES = 300;
 export function missingFileMessage({ path, standIn, above, parent }) {
   const where = above ? `${path} is above the folder served` : `${path} is not in the folder`;
   const answer = standIn ? 'an empty movie stood in for it (what it exports is missing)'
-    : 'the movie was answered 404';
+    : 'answered 404';
   return `${where}: ${answer}` + (above ? `; give --root ${parent} to serve the folder above` : '');
 }
 
 /** A name that several files match in all but case. */
 export function ambiguousNameMessage({ path, names }) {
   return `${path} is not in the folder as written, and ${names.length} files differ from it only in case ` +
-         `(${names.join(', ')}): the movie was answered 404`;
+         `(${names.join(', ')}): answered 404`;
 }
 
 /** Any file missed: an event of MovieFolder's onEvent, of a kind other than 'traced' and 'untraceable'. */
@@ -41,13 +41,6 @@ export function missedFilesSaid(missed) {
       : `${event.path} (${answer})`;
   });
   return `the movie asked for files that are not in the folder: ${said.join(', ')}. `;
-}
-
-/** The capture's lines at the end: each file missed, and how many more were asked for. */
-export function missedFilesSummary(folder) {
-  const lines = folder.missedFiles.map(missedFileMessage);
-  if (folder.missedBeyond) lines.push(`${folder.missedBeyond} more requests for files not in the folder`);
-  return lines;
 }
 
 /** What the capture says of an event of the folder, as it happens. */

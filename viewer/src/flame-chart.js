@@ -1,19 +1,25 @@
 // The calls as a flame chart on a canvas: one row per depth, callers above
 // the calls they make, each call as long as it lasted (time) or as many
 // records as it spans (record order). Drawn from the flat tables of
-// dump-model.js, so that a million calls draw as fast as a hundred: each
+// dump-tables.js, so that a million calls draw as fast as a hundred: each
 // row draws only what lies in view, and calls narrower than a pixel share
 // the pixel they fall in.
 //
-// Wheel or + and - zoom, drag or the arrow keys pan, 0 shows everything;
-// the pointer over a call says its name, start, duration and self time.
+// The wheel scrolls the rows; Ctrl or Shift and the wheel, or + and -,
+// zoom; drag or the arrow keys pan, 0 shows everything; the pointer over a
+// call says its name, start, duration and self time.
 
-import { CALL_FLAGS } from './dump-model.js';
+import { CALL_FLAGS } from './dump-tables.js';
 
 const ROW = 18;
 const RULER = 18;
 const MOST_HEIGHT = 540;
 const LABEL_WIDTH = 36;
+// Calls no wider than this, in pixels, side by side, are drawn as one box:
+// in the colour of their function when they are all of one, else in this.
+const DENSE_WIDTH = 2;
+const DENSE_COLOUR = 'hsl(220 12% 74%)';
+const LABEL_COLOUR = '#10131a';
 // The narrowest view, in records or milliseconds: one call fills it.
 const NARROWEST = { sequence: 1, time: 0.01 };
 
@@ -30,7 +36,7 @@ function formatFineMs(value) {
 
 export class FlameChart {
   /**
-   * Draws `calls` (dump-model.js's table) named by `names` into `box`.
+   * Draws `calls` (dump-tables.js's table) named by `names` into `box`.
    * `onSelect(call)` hears of a call clicked.
    */
   constructor(box, calls, names, { onSelect = () => {} } = {}) {
@@ -48,7 +54,9 @@ export class FlameChart {
     this.tip = document.createElement('div');
     this.tip.className = 'flame-tip';
     this.tip.hidden = true;
-    box.replaceChildren(this.canvas, this.tip);
+    this.depthNote = document.createElement('p');
+    this.depthNote.className = 'chart-depth';
+    box.replaceChildren(this.canvas, this.tip, this.depthNote);
     this.listen();
     this.setAxis('sequence');
   }
@@ -121,6 +129,13 @@ export class FlameChart {
     const [v0, v1] = this.view;
     const scale = width / (v1 - v0);
     let boxes = 0;
+    // A colour set again is parsed again: set it only when it changes.
+    let colour = null;
+    const paint = (next) => {
+      if (next === colour) return;
+      colour = next;
+      context.fillStyle = next;
+    };
     const firstRow = Math.floor(this.top / ROW);
     const lastRow = Math.min(rows, Math.ceil((this.top + height - RULER) / ROW));
     for (let d = firstRow; d < lastRow; d++) {
@@ -129,6 +144,19 @@ export class FlameChart {
       let i = this.firstEndingAfter(row, v0);
       // Where the pixels drawn so far end: a call within them is hidden.
       let covered = -Infinity;
+      // Calls of a pixel or two side by side, drawn as one box: at a wide
+      // view there are thousands, and each box drawn costs.
+      let denseFrom = 0;
+      let denseTo = -Infinity;
+      let denseColour = null;
+      const drawDense = () => {
+        if (denseTo <= denseFrom) return;
+        paint(denseColour);
+        const from = Math.floor(denseFrom);
+        context.fillRect(from, y, Math.ceil(denseTo) - from, ROW - 1);
+        boxes += 1;
+        denseTo = -Infinity;
+      };
       while (i < row.length) {
         const id = row[i];
         const from = this.from(id);
@@ -142,21 +170,39 @@ export class FlameChart {
         }
         const left = Math.max(x0, covered, -1);
         const right = Math.max(Math.min(x1, width + 1), left + 1);
-        context.fillStyle = this.colours[this.calls.name[id]];
+        covered = Math.ceil(right);
+        if (right - left <= DENSE_WIDTH) {
+          // A gap of less than a pixel does not show.
+          if (left > denseTo + 1) {
+            drawDense();
+            denseFrom = left;
+            denseColour = this.colours[this.calls.name[id]];
+          } else if (denseColour !== this.colours[this.calls.name[id]]) {
+            denseColour = DENSE_COLOUR;
+          }
+          denseTo = right;
+          i++;
+          continue;
+        }
+        drawDense();
+        paint(this.colours[this.calls.name[id]]);
         context.fillRect(left, y, right - left - (right - left > 3 ? 0.5 : 0), ROW - 1);
         boxes += 1;
-        covered = Math.ceil(right);
         if (right - left > LABEL_WIDTH) {
           const name = this.names[this.calls.name[id]];
           const room = Math.floor((right - left - 6) / 6.2);
-          context.fillStyle = '#10131a';
+          paint(LABEL_COLOUR);
           context.fillText(name.length > room ? `${name.slice(0, Math.max(room - 1, 1))}…` : name,
                            left + 3, y + ROW / 2);
         }
         i++;
       }
+      drawDense();
     }
     this.drawRuler(context, v0, v1, width);
+    this.depthNote.textContent = rows > lastRow - firstRow
+      ? `Depths ${firstRow + 1} to ${lastRow} of ${rows}: the wheel scrolls them.`
+      : `The calls nest ${rows} deep.`;
     this.canvas.dataset.view = `${v0},${v1}`;
     this.canvas.dataset.boxes = String(boxes);
     this.canvas.dataset.drawMs = (performance.now() - started).toFixed(2);
@@ -175,7 +221,8 @@ export class FlameChart {
     for (let value = Math.ceil(v0 / step) * step; value <= v1; value += step) {
       const x = (value - v0) / span * width;
       context.fillRect(x, RULER - 5, 1, 5);
-      const label = this.axis === 'time' ? formatFineMs(+value.toFixed(6)) + unit : `#${Math.round(value) + 1}`;
+      const label = this.axis === 'time' ? formatFineMs(+(value + this.calls.origin).toFixed(6)) + unit
+        : `#${Math.round(value) + 1}`;
       context.fillText(label, x + 3, RULER / 2 - 1);
     }
   }
@@ -234,7 +281,7 @@ export class FlameChart {
     const missing = [];
     if (calls.flags[id] & CALL_FLAGS.ENTER_MISSING) missing.push('its enter');
     if (calls.flags[id] & CALL_FLAGS.EXIT_MISSING) missing.push('its exit');
-    return `${this.names[calls.name[id]]}: starts at ${formatFineMs(calls.start[id])} ms, lasts ` +
+    return `${this.names[calls.name[id]]}: starts at ${formatFineMs(calls.start[id] + calls.origin)} ms, lasts ` +
            `${formatFineMs(calls.duration[id])} ms, ${formatFineMs(calls.self[id])} ms of it its own; ` +
            `records ${calls.first[id] + 1} to ${calls.last[id] + 1}` +
            (missing.length ? ` (${missing.join(' and ')} not recorded)` : '');
@@ -246,14 +293,17 @@ export class FlameChart {
       const bounds = canvas.getBoundingClientRect();
       return [event.clientX - bounds.left, event.clientY - bounds.top];
     };
+    // The wheel scrolls the rows; with Ctrl or Shift (or a pinch) it zooms.
+    // Browsers turn Shift and the wheel into a sideways scroll.
     canvas.addEventListener('wheel', (event) => {
       event.preventDefault();
       const [x] = point(event);
-      if (event.shiftKey) {
-        this.top += event.deltaY;
-        this.draw();
+      const delta = event.deltaY || event.deltaX;
+      if (event.ctrlKey || event.shiftKey || event.metaKey) {
+        this.zoom(delta > 0 ? 1.25 : 0.8, x / this.width);
       } else {
-        this.zoom(event.deltaY > 0 ? 1.25 : 0.8, x / this.width);
+        this.top += delta;
+        this.draw();
       }
     }, { passive: false });
     let drag = null;

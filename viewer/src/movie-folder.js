@@ -44,6 +44,10 @@ function problemHeader({ step, message, output = '' }) {
   return encoded(said, text);
 }
 
+// How many movies /movies/ lists, and how deep in the folder it looks.
+export const LISTED_MOVIES = 1000;
+const MOVIE_DEPTH = 4;
+
 // The version of a stand-in before any movie of the folder is served; after,
 // that of the movie served last, which as a rule is the one that asks.
 const DEFAULT_VERSION = 10;
@@ -176,6 +180,10 @@ export class MovieFolder {
 
   /** Answers a request for the URL path `path`, relative to the root and decoded. */
   async handle(path, response) {
+    if (path === '') {
+      await this.answerList(response);
+      return;
+    }
     const found = await this.locate(path);
     if (found.status === 403) {
       response.writeHead(403, { 'Content-Type': 'text/plain' }).end('outside the folder of movies');
@@ -202,6 +210,54 @@ export class MovieFolder {
     const body = await readFile(file);
     if (movie && movieSignature(body)) this.lastVersion = body[3];
     response.writeHead(200, headers).end(body);
+  }
+
+  /**
+   * The movies of the folder, by their paths below it, sorted: at most
+   * LISTED_MOVIES, MOVIE_DEPTH folders down; links to folders are not
+   * followed. `more` is true when there were more.
+   */
+  async movieList() {
+    const movies = [];
+    let more = false;
+    const walk = async (folder, shown, depth) => {
+      let entries;
+      try {
+        entries = await readdir(folder, { withFileTypes: true });
+      } catch {
+        return;
+      }
+      entries.sort((a, b) => (a.name < b.name ? -1 : a.name > b.name ? 1 : 0));
+      for (const entry of entries) {
+        const path = shown ? `${shown}/${entry.name}` : entry.name;
+        if (entry.isFile() && extname(entry.name).toLowerCase() === '.swf') {
+          if (movies.length === LISTED_MOVIES) {
+            more = true;
+            return;
+          }
+          movies.push(path);
+        } else if (entry.isDirectory() && depth < MOVIE_DEPTH) {
+          await walk(join(folder, entry.name), path, depth + 1);
+        }
+      }
+    };
+    await walk(await this.realRootPath(), '', 0);
+    return { movies, more };
+  }
+
+  // /movies/ itself: a page of links that open each movie in the viewer.
+  async answerList(response) {
+    const { movies, more } = await this.movieList();
+    const escape = (text) => text.replace(/[&<>"']/g, (c) => `&#${c.charCodeAt(0)};`);
+    const items = movies.map((movie) => {
+      const url = `/?movie=${encodeURIComponent(MOVIES_PATH + movie.split('/').map(encodeURIComponent).join('/'))}`;
+      return `<li><a href="${escape(url)}">${escape(movie)}</a></li>`;
+    });
+    const body = '<!doctype html>\n<html lang="en"><head><meta charset="utf-8"><title>Movies</title>' +
+      '<link rel="stylesheet" href="/style.css"></head><body><main class="panel"><h1>Movies of the folder</h1>' +
+      (movies.length ? `<ul class="movies">${items.join('')}</ul>` : '<p>The folder holds no movie (.swf).</p>') +
+      (more ? `<p>Only the first ${LISTED_MOVIES} are listed.</p>` : '') + '</main></body></html>\n';
+    response.writeHead(200, { 'Content-Type': 'text/html; charset=utf-8', 'Cache-Control': 'no-store' }).end(body);
   }
 
   /**

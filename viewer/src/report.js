@@ -75,31 +75,27 @@ export class DumpReport {
   }
 }
 
-/** Everything a report needs of a dump's text. */
-export function analyseDump(text) {
-  const report = new DumpReport();
-  report.push(text);
-  return report.end();
-}
-
 function plural(count, one, many) {
   return `${count} ${count === 1 ? one : many}`;
 }
 
 /**
  * The table of functions, sorted by total time, its columns aligned: the
- * name on the left, the numbers on the right.
+ * name on the left, the numbers on the right; the first `most` rows, and
+ * how many more there are.
  */
-export function formatFunctionTable(stats) {
+export function formatFunctionTable(stats, most = Infinity) {
   const header = ['function', 'calls', 'total ms', 'self ms', 'max ms'];
-  const rows = stats.map((s) => [s.name, String(s.calls), formatMs(s.total),
-                                 formatMs(s.self), formatMs(s.max)]);
+  const rows = stats.slice(0, most).map((s) => [s.name, String(s.calls), formatMs(s.total),
+                                                formatMs(s.self), formatMs(s.max)]);
   // Not Math.max(...rows): a table of many thousand names overflows the stack.
   const widths = header.map((title, column) =>
     rows.reduce((widest, row) => Math.max(widest, row[column].length), title.length));
   const line = (cells) => cells.map((cell, column) =>
     column === 0 ? cell.padEnd(widths[0]) : cell.padStart(widths[column])).join('  ').trimEnd();
-  return [line(header), ...rows.map(line)].join('\n') + '\n';
+  const left = stats.length - rows.length;
+  return [line(header), ...rows.map(line)].join('\n') + '\n' +
+         (left > 0 ? `... and ${plural(left, 'function', 'functions')} more\n` : '');
 }
 
 /** The call tree (DumpReport's) as indented text, repeated sibling calls on one line. */

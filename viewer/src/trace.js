@@ -1,13 +1,10 @@
-// Reading the records that the tracer sends with "FSCommand:save" and
-// rebuilding the calls they describe.
+// Reading the records that the tracer sends with "FSCommand:save", as
+// their text comes.
 //
 // A dump is the tracer's list in its string form: records joined by commas,
 // each "name Enter t" or "name Exit t", t in milliseconds since the movie
 // started. A name may itself hold commas and spaces, so a record is known by
 // its end: the marker and a number.
-
-import { CallBuilder, FunctionStats } from './calls.js';
-import { TimelineEvents, chromeTraceText } from './timeline.js';
 
 const RECORD = /^([\s\S]*) (Enter|Exit) (-?\d+(?:\.\d+)?)$/;
 const MARKED = /^[\s\S]* (Enter|Exit) \S*$/;
@@ -64,6 +61,7 @@ export class RecordReader {
   push(text) {
     if (text === '') return;
     this.seen = true;
+    this.joined = false;
     const buffer = this.rest + text;
     let from = this.pieceFrom;
     let pending = this.pendingFrom;
@@ -78,12 +76,30 @@ export class RecordReader {
     this.pendingFrom = pending >= 0 ? 0 : -1;
   }
 
-  /** Reads the last piece; returns the number of records. */
+  /**
+   * Reads `text`, which ends where a record does (what a movie hands over
+   * at a time), as though a comma followed it: its last record is read now.
+   */
+  pushWhole(text) {
+    if (text === '') return;
+    this.push(`${text},`);
+    this.joined = true;
+  }
+
+  /**
+   * Reads the last piece; returns the number of records. A dump saved from
+   * a host may end with a line break, which is no part of a record.
+   */
   end() {
     if (this.seen) {
-      const buffer = this.rest;
-      const pending = this.piece(buffer, this.pendingFrom, this.pieceFrom, buffer.length);
-      if (pending >= 0) this.error(this.count, buffer.slice(pending));
+      const buffer = this.rest.replace(/\r?\n$/, '');
+      if (this.joined) {
+        // Ended by pushWhole: no piece is left, but one that was no record.
+        if (this.pendingFrom >= 0) this.error(this.count, buffer.slice(this.pendingFrom, -1));
+      } else {
+        const pending = this.piece(buffer, this.pendingFrom, this.pieceFrom, buffer.length);
+        if (pending >= 0) this.error(this.count, buffer.slice(pending));
+      }
     }
     this.rest = '';
     this.seen = false;
@@ -116,105 +132,4 @@ export class RecordReader {
     }
     return start;
   }
-}
-
-/** Reads every record of `text`, as RecordReader does; returns their number. */
-export function forEachRecord(text, record, error = () => {}) {
-  const reader = new RecordReader(record, error);
-  reader.push(text);
-  return reader.end();
-}
-
-/**
- * Parses a dump. Returns { records, errors }: records in dump order as
- * { name, kind: 'Enter'|'Exit', time }, and the pieces of text that are no
- * record as { position, text }, position being the record's index.
- */
-export function parseDump(text) {
-  const records = [];
-  const errors = [];
-  forEachRecord(text, (name, kind, time) => records.push({ name, kind, time }),
-                (position, piece) => errors.push({ position, text: piece }));
-  return { records, errors };
-}
-
-/**
- * The tracer never empties its list, so a later dump repeats the earlier
- * one: true when `text` begins with all of `earlier`'s records.
- */
-export function repeatsEarlierDump(earlier, text) {
-  if (earlier === '') return false;
-  return text === earlier || text.startsWith(`${earlier},`);
-}
-
-// Feeds `records` to a builder whose listener is `listener`.
-function build(records, listener) {
-  const builder = new CallBuilder(listener);
-  for (const record of records) builder.add(record.name, record.kind, record.time);
-  builder.finish();
-}
-
-/**
- * Rebuilds the calls. Returns { roots, anomalies }. A call is
- * { name, start, end, first, last, children, enterSeen, exitSeen }, first
- * and last being the indexes of its records.
- */
-export function buildCallTree(records) {
-  const roots = [];
-  const anomalies = [];
-  const open = [];
-  build(records, {
-    enter(call) {
-      call.children = [];
-      (open.length ? open[open.length - 1].children : roots).push(call);
-      open.push(call);
-    },
-    adopt(call) {
-      call.children = roots.splice(0, roots.length);
-      roots.push(call);
-      open.push(call);
-    },
-    exit() { open.pop(); },
-    anomaly(index, text) { anomalies.push({ index, text }); },
-  });
-  return { roots, anomalies };
-}
-
-/** Visits every call, depth first, with its depth. */
-export function walkCalls(roots, visit, depth = 0) {
-  for (const call of roots) {
-    visit(call, depth);
-    walkCalls(call.children, visit, depth + 1);
-  }
-}
-
-/**
- * Per function: calls, total time (inclusive), self time (less the time of
- * the calls made from it) and the longest call, sorted by total time.
- */
-export function functionStats(records) {
-  const stats = new FunctionStats();
-  build(records, stats);
-  return stats.rows();
-}
-
-/**
- * Chrome Trace Event Format, which Perfetto, chrome://tracing and
- * speedscope open: a begin and an end event for every call, each at its
- * own time, so that importers that sort by time nest them as the records
- * do.
- */
-export function toChromeTrace(records) {
-  const chunks = [];
-  const emit = chromeTraceText((text) => chunks.push(text));
-  const timeline = new TimelineEvents(emit);
-  build(records, timeline);
-  timeline.finish();
-  emit.close();
-  return JSON.parse(chunks.join(''));
-}
-
-/** The dump as text again, records joined by commas. */
-export function toDumpText(records) {
-  return records.map((r) => `${r.name} ${r.kind} ${r.time}`).join(',');
 }

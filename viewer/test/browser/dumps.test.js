@@ -12,7 +12,7 @@ import { gunzipSync } from 'node:zlib';
 import { chromium } from 'playwright-core';
 import { serve } from '../../serve.js';
 import { headlessOptions } from '../../src/headless-chromium.js';
-import { buildCallTree, parseDump, walkCalls } from '../../src/trace.js';
+import { buildCallTree, parseDump, walkCalls } from '../support/records.js';
 import { shapedDump } from '../../bench/dump-shape.js';
 
 let folder;
@@ -34,6 +34,11 @@ before(async () => {
   files.real = join(folder, 'vpmedia.txt');
   await writeFile(files.real, realDump);
   // b exits inside a without an enter; c never exits.
+  // f0 holds f1, which holds f2, ... a hundred deep, as recursion nests.
+  files.deep = join(folder, 'deep.txt');
+  const depths = Array.from({ length: 100 }, (_, i) => i);
+  await writeFile(files.deep, [...depths.map((i) => `f${i} Enter ${i}`), ...depths.reverse().map((i) => `f${i} Exit ${200 - i}`)].join(','));
+  served['/dumps/deep.txt'] = files.deep;
   files.odd = join(folder, 'odd.txt');
   await writeFile(files.odd, 'a Enter 0,b Exit 1,a Exit 4,c Enter 5,junk');
   served['/dumps/odd.txt'] = files.odd;
@@ -85,7 +90,12 @@ test('a dump of 200,000 records opened from a file: drawn, zoomed to one call, p
   assert.deepEqual([whole0, whole1], [0, records.length]);
   const box = await canvas.boundingBox();
   await page.mouse.move(box.x + box.width / 2, box.y + 30);
+  // Thirty rows fit, and the wheel alone scrolls none; with Ctrl it zooms.
+  await page.mouse.wheel(0, 100);
+  assert.equal(await dump.locator('.chart-depth').textContent(), 'The calls nest 30 deep.');
+  await page.keyboard.down('Control');
   for (let i = 0; i < 80; i++) await page.mouse.wheel(0, -100);
+  await page.keyboard.up('Control');
   const [v0, v1] = (await canvas.getAttribute('data-view')).split(',').map(Number);
   assert.ok(v1 - v0 <= 1.0001, `the view spans ${v1 - v0} records`);
   // The top row is one call across the whole width: its name, start,
@@ -136,6 +146,24 @@ test('?dump=URL opens a dump; records that do not pair up are listed', async () 
   const problems = await dump.locator('.problems li').allTextContents();
   assert.deepEqual(problems, ['after record 4: "junk"', 'b exits inside a without an enter; ignored',
                               'c has not exited by the end of the records']);
+  assert.deepEqual(page.problems, []);
+});
+
+test('a stack deeper than the chart scrolls with the wheel, and says how deep it goes', async () => {
+  const page = await newPage();
+  await page.goto(`${base}/index.html?dump=/dumps/deep.txt`);
+  const dump = page.locator('article.dump[data-state="ready"]');
+  await dump.waitFor({ timeout: 30000 });
+  const canvas = dump.locator('.chart canvas');
+  await canvas.scrollIntoViewIfNeeded();
+  assert.equal(await dump.locator('.chart-depth').textContent(), 'Depths 1 to 30 of 100: the wheel scrolls them.');
+  const box = await canvas.boundingBox();
+  await page.mouse.move(box.x + box.width / 2, box.y + 100);
+  await page.mouse.wheel(0, 100);
+  await page.waitForFunction(() => document.querySelector('.chart-depth').textContent.startsWith('Depths 6 '));
+  assert.equal(await dump.locator('.chart-depth').textContent(), 'Depths 6 to 36 of 100: the wheel scrolls them.');
+  // The view in records is as it was: scrolling does not zoom.
+  assert.equal(await canvas.getAttribute('data-view'), '0,200');
   assert.deepEqual(page.problems, []);
 });
 

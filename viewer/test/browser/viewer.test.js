@@ -207,6 +207,48 @@ test('records handed over in pieces while the tracer collects join its save in o
   }
 });
 
+test('each movie its own dump: another loaded while the first collects keeps what the first handed over',
+     { skip: NO_FLASM }, async () => {
+  const movies = {};
+  for (const [name, count] of [['a', 16], ['b', 12]]) {
+    movies[`/${name}.swf`] = await buildMovie({ folder: profile, name, frames: [callsInOrder(count, name)], clock: 'date',
+                                                 options: ['--collect-from-start', '--flush-every=10'] });
+  }
+  const two = await serve(0, '127.0.0.1', { files: movies });
+  try {
+    const page = await context.newPage();
+    const problems = [];
+    page.on('pageerror', (error) => problems.push(error.message));
+    await page.goto(`http://127.0.0.1:${two.address().port}/index.html?movie=/a.swf`);
+    await page.locator('article.dump[data-dump="1"][data-state="collecting"][data-pieces="3"]').waitFor({ timeout: 30000 });
+    // The second movie, while the first still holds two records.
+    await page.setInputFiles('#file', movies['/b.swf']);
+    await page.locator('article.dump[data-dump="2"][data-state="collecting"][data-pieces="2"]').waitFor({ timeout: 30000 });
+    const player = page.locator('ruffle-player');
+    await player.click();
+    await player.focus();
+    await page.keyboard.down('F12');
+    await page.keyboard.up('F12');
+    const records = async (number) => {
+      const dump = page.locator(`article.dump[data-dump="${number}"][data-state="ready"]`);
+      await dump.waitFor({ timeout: 15000 });
+      await dump.locator('.raw summary').click();
+      return { summary: await dump.locator('.dump-summary').textContent(),
+               records: (await dump.locator('.records li').allTextContents()).map((record) => record.replace(/ \d+$/, '')) };
+    };
+    const first = await records(1);
+    assert.match(first.summary, /^30 new records from \d+ ms to \d+ ms\. Incomplete: another movie was loaded/);
+    assert.deepEqual(first.records, recordsInOrder(16, 'a').slice(0, 30));
+    const second = await records(2);
+    assert.match(second.summary, /^24 new records from \d+ ms to \d+ ms\.$/);
+    assert.deepEqual(second.records, recordsInOrder(12, 'b'));
+    assert.equal(await page.locator('article.dump').count(), 2);
+    assert.deepEqual(problems, []);
+  } finally {
+    two.close();
+  }
+});
+
 test('traces an untraced movie that is opened, then records it', { skip: NO_FLASM }, async () => {
   const page = await context.newPage();
   const problems = [];

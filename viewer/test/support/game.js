@@ -18,9 +18,9 @@ export function callOnce(name, then = '') {
 `;
 }
 
-/** A frame that defines c0 ... c`count - 1` and calls each once, in order, and stops. */
-export function callsInOrder(count) {
-  const names = Array.from({ length: count }, (_, i) => `c${i}`);
+/** A frame that defines c0 ... c`count - 1` (or `prefix`0 ...) and calls each once, in order, and stops. */
+export function callsInOrder(count, prefix = 'c') {
+  const names = Array.from({ length: count }, (_, i) => `${prefix}${i}`);
   return `
     constants ${names.map((name) => `'${name}'`).join(', ')}
 ${names.map((name) => `    function ${name} ()
@@ -33,9 +33,9 @@ ${names.map((name) => `    push 0.0, '${name}'
 `;
 }
 
-/** The records of callsInOrder(count), without their times. */
-export function recordsInOrder(count) {
-  return Array.from({ length: count }, (_, i) => [`c${i} Enter`, `c${i} Exit`]).flat();
+/** The records of callsInOrder(count, prefix), without their times. */
+export function recordsInOrder(count, prefix = 'c') {
+  return Array.from({ length: count }, (_, i) => [`${prefix}${i} Enter`, `${prefix}${i} Exit`]).flat();
 }
 
 /**

@@ -49,6 +49,13 @@ test('serves the files inside the folder only: no .., no link that leads out', a
     }
     assert.equal((await get(port, '/movies/out.txt')).status, 403);
     assert.equal((await get(port, '/movies/nothere.xml')).status, 404);
+
+    // The folder itself lists its movies, links that open them, names escaped.
+    writeFileSync(join(root, 'data', '<b>&.swf'), '');
+    answer = await get(port, '/movies/');
+    assert.equal(answer.status, 200);
+    assert.match(answer.body, /<li><a href="\/\?movie=%2Fmovies%2Fdata%2F%253Cb%253E%2526\.swf">data\/&#60;b&#62;&#38;\.swf<\/a><\/li>/);
+    assert.ok(!answer.body.includes('secret'));
   } finally {
     server?.close();
     rmSync(top, { recursive: true, force: true });
@@ -172,9 +179,9 @@ test('a movie the folder lacks is answered with an empty movie, once said; other
       assert.equal((await get(port, '/skyui_icons.swf')).status, standIns ? 200 : 404);
       assert.equal((await get(port, '/favicon.ico')).status, 404);
       assert.deepEqual(events.map(missingFileMessage), [
-        `gfxfontlib.swf is not in the folder: ${standIns ? 'an empty movie stood in for it (what it exports is missing)' : 'the movie was answered 404'}`,
-        'items.xml is not in the folder: the movie was answered 404',
-        `../skyui_icons.swf is above the folder served: ${standIns ? 'an empty movie stood in for it (what it exports is missing)' : 'the movie was answered 404'}; give --root ${top} to serve the folder above`,
+        `gfxfontlib.swf is not in the folder: ${standIns ? 'an empty movie stood in for it (what it exports is missing)' : 'answered 404'}`,
+        'items.xml is not in the folder: answered 404',
+        `../skyui_icons.swf is above the folder served: ${standIns ? 'an empty movie stood in for it (what it exports is missing)' : 'answered 404'}; give --root ${top} to serve the folder above`,
       ]);
       assert.deepEqual(folder.missedFiles, events);
     }

@@ -7,7 +7,14 @@ import { existsSync, mkdtempSync, readFileSync, rmSync, statSync } from 'node:fs
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { analyseDump, formatFunctionTable, formatCallTree } from '../../src/report.js';
+import { DumpReport, formatFunctionTable, formatCallTree } from '../../src/report.js';
+
+// The report of a whole dump's text.
+function analyseDump(text) {
+  const report = new DumpReport();
+  report.push(text);
+  return report.end();
+}
 
 const REPORT = fileURLToPath(new URL('../../bin/vimbrel-report', import.meta.url));
 const fixture = (name) => fileURLToPath(new URL(`../fixtures/${name}`, import.meta.url));
@@ -26,6 +33,13 @@ test('the table of a small dump, worked out by hand', () => {
     'main          1        10        3      10\n' +
     'a             2         7        5       4\n' +
     'b             1         2        2       2\n');
+});
+
+test('a recursive function\'s total is that of its outermost call; its self time counts each call once', () => {
+  // f holds f, which holds f: 10 ms in all, of which each level keeps 5, 3 and 2.
+  assert.equal(formatFunctionTable(analyseDump('f Enter 0,f Enter 2,f Enter 3,f Exit 5,f Exit 7,f Exit 10').stats),
+    'function  calls  total ms  self ms  max ms\n' +
+    'f             3        10       10      10\n');
 });
 
 test('the tree folds repeated calls under the same caller', () => {

@@ -1,10 +1,8 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
-import {
-  RecordReader, parseDump, repeatsEarlierDump, buildCallTree, functionStats, toChromeTrace,
-  toDumpText, walkCalls,
-} from '../../src/trace.js';
+import { RecordReader } from '../../src/trace.js';
+import { parseDump, buildCallTree, functionStats, toChromeTrace, toDumpText, walkCalls } from '../support/records.js';
 
 const fixture = (name) => readFileSync(new URL(`../fixtures/${name}`, import.meta.url), 'utf8');
 
@@ -88,17 +86,6 @@ test('an exit that skips an open call closes it too', () => {
   assert.equal(roots[0].children[0].end, 3);
   assert.equal(roots[0].children[0].exitSeen, false);
   assert.equal(anomalies.length, 1);
-});
-
-test('a later dump repeats the earlier one: only the rest is new', () => {
-  const first = fixture('dump-1.txt');
-  const second = fixture('dump-2.txt');
-  assert.equal(repeatsEarlierDump(first, second), true);
-  assert.equal(repeatsEarlierDump(first, first), true);
-  // A dump that does not begin with all of the earlier one is new as a whole.
-  assert.equal(repeatsEarlierDump(second, first), false);
-  assert.equal(repeatsEarlierDump(first.slice(0, -1), second), false);
-  assert.equal(repeatsEarlierDump('', second), false);
 });
 
 test('a dump read in pieces of any size reads as the whole', () => {

@@ -1,0 +1,289 @@
+// A dump read into compact tables as its text comes, for a page that shows
+// sessions of tens of millions of records: each record as its name's
+// number, its kind and its time; each call in typed columns, with rows by
+// depth for the chart; the table per function. The text itself is never
+// kept: the records pager and the downloads write records back from the
+// tables. Runs in the page's worker, and in node for the tests.
+
+import { CallBuilder, FunctionStats, listeners } from './calls.js';
+import { Column, SmallNumberColumn, TimeColumn } from './columns.js';
+import { RecordReader } from './trace.js';
+import { SpeedscopeEvents, TimelineEvents, chromeTraceText } from './timeline.js';
+
+/** How many errors and anomalies a dump keeps to show; the rest are counted. */
+export const KEPT_PROBLEMS = 20;
+
+/**
+ * The most records a Chrome or speedscope export is made of: their JSON
+ * grows past what Perfetto's UI, chrome://tracing and speedscope open.
+ */
+export const EXPORT_RECORDS = 5000000;
+
+const ENTER_MISSING = 1;
+const EXIT_MISSING = 2;
+export const CALL_FLAGS = { ENTER_MISSING, EXIT_MISSING };
+
+// What the table keeps of each call, and in what type. Times are counted
+// from the first record's, so that four bytes hold them.
+const CALL_COLUMNS = {
+  first: Uint32Array, last: Uint32Array, start: Float32Array, end: Float32Array,
+  duration: Float32Array, self: Float32Array, name: Uint32Array, flags: Uint8Array,
+};
+
+// Keeps every call in columns; a listener of CallBuilder. `now` is the
+// time the chart draws the current record at: the clock held where it was
+// when it steps back, so that calls of one depth never overlap.
+class CallColumns {
+  constructor() {
+    this.origin = null;
+    this.now = 0;
+    for (const [column, Type] of Object.entries(CALL_COLUMNS)) this[column] = new Column(Type);
+    this.parent = new Column(Int32Array);
+    this.open = [];
+    // The calls at the top, which an adopted call takes in.
+    this.roots = [];
+    this.adopted = 0;
+  }
+
+  add(call, parent, start) {
+    const id = this.first.push(call.first);
+    this.last.push(0);
+    this.end.push(0);
+    this.duration.push(0);
+    this.self.push(0);
+    this.flags.push(0);
+    this.start.push(start);
+    this.name.push(call.name);
+    this.parent.push(parent);
+    if (parent < 0) this.roots.push(id);
+    this.open.push(id);
+    return id;
+  }
+
+  enter(call) {
+    this.add(call, this.open.length ? this.open[this.open.length - 1] : -1, this.now);
+  }
+
+  adopt(call) {
+    const held = this.roots;
+    this.roots = [];
+    this.adopted += 1;
+    const id = this.add(call, -1, 0);
+    for (const root of held) this.parent.set(root, id);
+  }
+
+  exit(call) {
+    const id = this.open.pop();
+    this.last.set(id, call.last);
+    this.end.set(id, this.now);
+    this.duration.set(id, call.end - call.start);
+    this.self.set(id, call.end - call.start - call.childTime);
+    this.flags.set(id, (call.enterSeen ? 0 : ENTER_MISSING) | (call.exitSeen ? 0 : EXIT_MISSING));
+  }
+
+  // The columns at their length, with the calls of each depth in the order
+  // they begin: rowOrder[rowStarts[d] .. rowStarts[d + 1]) are the calls at
+  // depth d. The columns are let go as they are taken.
+  table() {
+    const parent = this.parent.take();
+    const count = parent.length;
+    const depth = new Int32Array(count).fill(-1);
+    const path = [];
+    let depthCount = 0;
+    for (let id = 0; id < count; id++) {
+      // An adopted caller comes after the calls it holds: walk up to a
+      // known depth, then down.
+      let at = id;
+      while (at >= 0 && depth[at] < 0) {
+        path.push(at);
+        at = parent[at];
+      }
+      let d = at >= 0 ? depth[at] : -1;
+      while (path.length) depth[path.pop()] = ++d;
+      if (depth[id] >= depthCount) depthCount = depth[id] + 1;
+    }
+    const rowStarts = new Int32Array(depthCount + 1);
+    for (let id = 0; id < count; id++) rowStarts[depth[id] + 1]++;
+    for (let d = 0; d < depthCount; d++) rowStarts[d + 1] += rowStarts[d];
+    const rowOrder = new Int32Array(count);
+    const filled = rowStarts.slice(0, depthCount);
+    for (let id = 0; id < count; id++) rowOrder[filled[depth[id]]++] = id;
+    const table = { count, depthCount, rowStarts, rowOrder, origin: this.origin ?? 0 };
+    for (const column of Object.keys(CALL_COLUMNS)) table[column] = this[column].take();
+    if (this.adopted) {
+      // Adopted calls came last but begin first.
+      const { first } = table;
+      for (let d = 0; d < depthCount; d++) {
+        const row = rowOrder.subarray(rowStarts[d], rowStarts[d + 1]);
+        row.set(Array.from(row).sort((a, b) => first[a] - first[b] || depth[a] - depth[b]));
+      }
+    }
+    return table;
+  }
+}
+
+const KINDS = ['Enter', 'Exit'];
+
+export class DumpTables {
+  constructor() {
+    this.names = [];
+    this.ids = new Map();
+    // Each record: its name's number twice over, plus 1 for an exit; its time.
+    this.code = new SmallNumberColumn();
+    this.time = new TimeColumn();
+    this.columns = new CallColumns();
+    this.stats = new FunctionStats((id) => this.names[id]);
+    this.errors = [];
+    this.errorCount = 0;
+    this.anomalies = [];
+    this.anomalyCount = 0;
+    this.builder = new CallBuilder(listeners(this.columns, this.stats, {
+      anomaly: (index, said) => {
+        if (this.anomalyCount++ < KEPT_PROBLEMS) this.anomalies.push({ index, text: said });
+      },
+    }), (id) => this.names[id]);
+    this.firstTime = null;
+    this.lastTime = null;
+    this.reader = new RecordReader((name, kind, time) => this.record(name, kind, time), (position, piece) => {
+      if (this.errorCount++ < KEPT_PROBLEMS) {
+        this.errors.push({ position, text: piece.length > 200 ? `${piece.slice(0, 200)}…` : piece });
+      }
+    });
+  }
+
+  record(name, kind, time) {
+    let id = this.ids.get(name);
+    if (id === undefined) {
+      id = this.names.length;
+      this.names.push(name);
+      this.ids.set(name, id);
+    }
+    this.code.push(id * 2 + (kind === 'Exit' ? 1 : 0));
+    this.time.push(time);
+    if (this.firstTime === null) {
+      this.firstTime = time;
+      this.columns.origin = time;
+    }
+    this.lastTime = time;
+    const now = time - this.columns.origin;
+    if (now > this.columns.now) this.columns.now = now;
+    this.builder.add(id, kind, time);
+  }
+
+  /** Reads `text`, the next part of the dump's text, cut anywhere. */
+  push(text) {
+    this.reader.push(text);
+  }
+
+  /** Reads what a movie handed over (a piece, or its save): whole records joined by commas. */
+  add(records) {
+    this.reader.pushWhole(records);
+  }
+
+  /** How many records were read so far. */
+  get records() {
+    return this.code.length;
+  }
+
+  /**
+   * Ends the dump: { records, firstTime, lastTime, names, stats, calls
+   * (CallColumns.table's), errors, errorCount, anomalies, anomalyCount }.
+   * The records stay for recordsText and the exports.
+   */
+  end() {
+    this.reader.end();
+    this.builder.finish();
+    return {
+      records: this.records, firstTime: this.firstTime, lastTime: this.lastTime, names: this.names,
+      stats: this.stats.rows(), calls: this.columns.table(),
+      errors: this.errors, errorCount: this.errorCount, anomalies: this.anomalies, anomalyCount: this.anomalyCount,
+    };
+  }
+
+  /** Record `index` as the tracer wrote it. */
+  recordText(index) {
+    const code = this.code.get(index);
+    return `${this.names[code >>> 1]} ${KINDS[code & 1]} ${this.time.get(index)}`;
+  }
+
+  /** The records `from` to `from + count` (those that exist) as text. */
+  recordsText(from, count) {
+    const records = [];
+    for (let i = from; i < Math.min(from + count, this.records); i++) records.push(this.recordText(i));
+    return records;
+  }
+
+  /** The dump as text again, records joined by commas, handed to `write` in pieces. */
+  writeText(write) {
+    const BATCH = 100000;
+    for (let from = 0; from < this.records; from += BATCH) {
+      write((from ? ',' : '') + this.recordsText(from, BATCH).join(','));
+    }
+  }
+
+  // Runs the records through a builder to `timeline`.
+  replay(timeline) {
+    const builder = new CallBuilder(timeline);
+    for (let i = 0; i < this.records; i++) {
+      const code = this.code.get(i);
+      builder.add(this.names[code >>> 1], KINDS[code & 1], this.time.get(i));
+    }
+    builder.finish();
+    timeline.finish();
+  }
+
+  /** The calls as Chrome Trace Event JSON, handed to `write` in pieces. */
+  writeChromeTrace(write) {
+    const emit = chromeTraceText(write);
+    this.replay(new TimelineEvents(emit));
+    emit.close();
+  }
+
+  /**
+   * The calls in speedscope's own format, named `title`: hands `spill` the
+   * events in pieces and returns what goes before them and after,
+   * { head, tail }.
+   */
+  writeSpeedscope(title, spill) {
+    const events = new SpeedscopeEvents(spill);
+    this.replay(new TimelineEvents(events.emit));
+    return { head: events.head(title), tail: events.tail() };
+  }
+}
+
+// FNV-1a over text[0, length).
+function hash(text, length) {
+  let value = 0x811c9dc5;
+  for (let i = 0; i < length; i++) value = Math.imul(value ^ text.charCodeAt(i), 0x01000193);
+  return value >>> 0;
+}
+
+/**
+ * What each movie's last whole save held. Its tracer, unless it hands its
+ * records over as it goes, never empties its list, so the next save may
+ * repeat it. Kept as its length, a hash of its text and its number of
+ * records: enough to know it again without keeping it.
+ */
+export class EarlierSaves {
+  constructor() {
+    this.saves = new Map();
+  }
+
+  /**
+   * How `text`, a save of the movie numbered `movie`, repeats that movie's
+   * last: { skip (the characters to leave out, with their comma), records },
+   * or null when it does not begin with all of it.
+   */
+  repeated(movie, text) {
+    const earlier = this.saves.get(movie);
+    if (!earlier || text.length < earlier.length) return null;
+    if (text.length > earlier.length && text[earlier.length] !== ',') return null;
+    if (hash(text, earlier.length) !== earlier.hash) return null;
+    return { skip: Math.min(earlier.length + 1, text.length), records: earlier.records };
+  }
+
+  /** Keeps `text`, holding `records` records, as the movie's last save. */
+  remember(movie, text, records) {
+    this.saves.set(movie, { length: text.length, hash: hash(text, text.length), records });
+  }
+}

@@ -1,0 +1,181 @@
+// The movie on the page: loaded into Ruffle, traced by the server first
+// when it has no tracer, and what its tracer hands over caught, each movie
+// into dumps of its own.
+
+import { DumpView } from './dump-view.js';
+import { tell } from './dump-worker-client.js';
+import { say, sayProblem } from './page-status.js';
+import { movieSignature, tracerOf } from './swf.js';
+
+const playerBox = document.querySelector('#player');
+const toggle = document.querySelector('#toggle');
+let player = null;
+let movieCount = 0;
+// The session of the movie playing.
+let playing = null;
+
+// A movie hands its records over in pieces while it collects, when its
+// tracer was made to, and the rest with its save. The pieces are its own:
+// another movie loaded meanwhile starts a session of its own.
+class MovieSession {
+  constructor() {
+    this.number = ++movieCount;
+    this.collecting = null;
+    this.ended = false;
+  }
+
+  handOver(command, text) {
+    if (this.ended) return;
+    const started = performance.now();
+    if (command === 'records') {
+      this.collecting ??= new DumpView({ fromMovie: true, started });
+      tell({ type: 'piece', dump: this.collecting.number, movie: this.number, text });
+      return;
+    }
+    const dump = this.collecting ?? new DumpView({ fromMovie: true, started });
+    this.collecting = null;
+    tell({ type: 'save', dump: dump.number, movie: this.number, text, title: dump.title });
+  }
+
+  // The movie gives way to another: what it handed over is a dump of its
+  // own, marked incomplete.
+  end() {
+    this.ended = true;
+    if (!this.collecting) return;
+    const dump = this.collecting;
+    this.collecting = null;
+    tell({ type: 'save', dump: dump.number, movie: this.number, text: '', incomplete: true, title: dump.title });
+  }
+}
+
+// What vimbrel put into a movie's bytes, read here, so that a traced movie
+// plays without the server.
+async function tracerInBytes(buffer) {
+  const bytes = new Uint8Array(buffer);
+  const signature = movieSignature(bytes);
+  if (!signature || signature === 'ZWS') return { traced: false, collectsFromStart: false };
+  let body = bytes.subarray(8);
+  if (signature === 'CWS') {
+    try {
+      const inflated = new Blob([body]).stream().pipeThrough(new DecompressionStream('deflate'));
+      body = new Uint8Array(await new Response(inflated).arrayBuffer());
+    } catch {
+      // A movie cut short: what inflated before the break is all we read.
+      return { traced: false, collectsFromStart: false };
+    }
+  }
+  return tracerOf(body);
+}
+
+// A movie without a tracer, sent to the server, which traces a copy.
+// Resolves to a URL of it, or to null when that failed.
+async function tracedCopy(bytes, label) {
+  say(`Tracing ${label}: the server looks for a tracer and, without one, adds it ` +
+      '(flasm -d, vimbrel --clock=date --flush-every=50000, flasm -a)...');
+  let response;
+  try {
+    response = await fetch('trace?clock=date', {
+      method: 'POST', body: bytes, headers: { 'Content-Type': 'application/x-shockwave-flash' },
+    });
+  } catch (error) {
+    sayProblem(`Could not trace ${label}`, `The viewer's server does not answer: ${error.message}`);
+    return null;
+  }
+  if (!response.ok) {
+    const failed = await response.json().catch(() => ({ step: 'tracing', message: response.statusText }));
+    sayProblem(`Could not trace ${label}: ${failed.step} failed`, failed.message, failed.output);
+    return null;
+  }
+  const how = response.headers.get('X-Vimbrel-Traced');
+  const blob = await response.blob();
+  const { collectsFromStart } = await tracerInBytes(await blob.arrayBuffer());
+  return { url: URL.createObjectURL(blob), traced: how, collectsFromStart };
+}
+
+// A movie the page opens by its URL plays from that URL, so that what it
+// loads by relative paths is found beside it. A folder of movies that the
+// server serves (npm start -- --movies DIR) traces it, and what it loads,
+// on request.
+async function movieFromUrl(url, label) {
+  say(`Fetching ${label}...`);
+  let response;
+  let bytes;
+  try {
+    response = await fetch(url);
+    if (!response.ok) throw new Error(`${response.status} ${response.statusText}`);
+    bytes = await response.arrayBuffer();
+  } catch (error) {
+    sayProblem(`Could not fetch ${label}`, error.message);
+    return null;
+  }
+  const how = response.headers.get('X-Vimbrel-Traced');
+  if (how === 'failed') {
+    const failed = JSON.parse(decodeURIComponent(response.headers.get('X-Vimbrel-Problem') ?? '%7B%7D'));
+    sayProblem(`Could not trace ${label}: ${failed.step} failed`, failed.message ?? '', failed.output);
+    return null;
+  }
+  const tracer = await tracerInBytes(bytes);
+  if (!tracer.traced) return tracedCopy(bytes, label);
+  // What it loads by a relative path is beside it; Ruffle resolves
+  // against the page unless told.
+  const base = new URL('.', new URL(url, location.href)).href;
+  return { url, base, traced: how === 'now' ? 'now' : 'already', collectsFromStart: tracer.collectsFromStart };
+}
+
+async function movieFromFile(file, label) {
+  const bytes = await file.arrayBuffer();
+  const tracer = await tracerInBytes(bytes);
+  if (!tracer.traced) return tracedCopy(bytes, label);
+  return { url: URL.createObjectURL(file), traced: 'already', collectsFromStart: tracer.collectsFromStart };
+}
+
+/** Plays `source` (a File or Blob, or a URL), traced first when it has no tracer. */
+export async function loadMovie(source, label) {
+  if (!window.RufflePlayer) {
+    say('The Ruffle player is missing: run "npm install" in viewer/.');
+    return;
+  }
+  document.body.dataset.movie = 'loading';
+  const movie = source instanceof Blob ? await movieFromFile(source, label)
+    : await movieFromUrl(source, label);
+  if (!movie) return;
+  const url = movie.url;
+  if (player) player.remove();
+  playing?.end();
+  const session = new MovieSession();
+  playing = session;
+  player = window.RufflePlayer.newest().createPlayer();
+  playerBox.replaceChildren(player);
+  const api = player.ruffle();
+  say(`Loading ${label}...`);
+  try {
+    await api.load({ url, base: movie.base ?? null, autoplay: 'on', splashScreen: false,
+                     unmuteOverlay: 'hidden', openUrlMode: 'deny', preferredRenderer: 'canvas',
+                     allowScriptAccess: true });
+    api.traceObserver = (message) => console.log(`[movie] ${message}`);
+    api.addFSCommandHandler((command, args) => {
+      console.log(`[fscommand] ${command}`);
+      if (command !== 'save' && command !== 'records') return false;
+      session.handOver(command, String(args));
+      return true;
+    });
+    toggle.disabled = false;
+    document.body.dataset.movie = 'loaded';
+    document.body.dataset.traced = movie.traced;
+    say(`${label} is playing${movie.traced === 'now' ? ', traced by the server' : ''}. ` +
+        (movie.collectsFromStart
+          ? 'Its tracer collects from its start: click it, then press F12 to see the records.'
+          : 'Click it, then press F12 to start collecting.'));
+  } catch (error) {
+    sayProblem(`Could not play ${label}`, String(error.message ?? error));
+  }
+}
+
+// Some browsers keep F12 for their developer tools: send the key ourselves.
+toggle.addEventListener('click', () => {
+  if (!player) return;
+  player.focus();
+  for (const type of ['keydown', 'keyup']) {
+    player.dispatchEvent(new KeyboardEvent(type, { key: 'F12', code: 'F12', keyCode: 123, which: 123, bubbles: true }));
+  }
+});
