@@ -7,7 +7,9 @@
 // the chart drawn (from the file chosen; from the save), the time of a
 // zoom step (from the whole trace down to one call), the page's
 // JavaScript heap and the private memory of the renderer process that
-// holds the page and its worker, at its peak and at the end.
+// holds the page and its worker, at its peak and at the end; then how
+// long a search, a stretch selected on the ruler and a click on a call
+// take to answer.
 //
 // usage: node bench/dump-page.js [RECORDS ...] [--live RECORDS]   (from viewer/, or npm run bench:page)
 //        node bench/dump-page.js --viewer DIR --as-save [RECORDS ...]
@@ -133,6 +135,34 @@ async function handOver(page, records) {
   }, { records, size: PIECE });
 }
 
+// How long the page takes, as a person uses it, from the action to its
+// answer on the page: a search, a stretch dragged on the ruler (its table
+// and call tree), a click on a call. Null on a page without them.
+async function readingTimes(page) {
+  const view = page.locator('article.dump').first();
+  if (await view.locator('.search').count() === 0) return null;
+  const timed = async (act, done) => {
+    const begun = Date.now();
+    await act();
+    await page.waitForFunction(done, null, { timeout: LIMIT_MS });
+    return Date.now() - begun;
+  };
+  const search = await timed(() => view.locator('.search').fill('update'),
+                             () => /found/.test(document.querySelector('.search-count').textContent));
+  const canvas = view.locator('.chart canvas');
+  await canvas.focus();
+  await page.keyboard.press('0');
+  const box = await canvas.boundingBox();
+  await page.mouse.move(box.x + box.width * 0.4, box.y + 5);
+  await page.mouse.down();
+  await page.mouse.move(box.x + box.width * 0.5, box.y + 5);
+  const range = await timed(() => page.mouse.up(),
+                            () => /^of records/.test(document.querySelector('.analysis-scope').textContent));
+  const click = await timed(() => page.mouse.click(box.x + box.width * 0.45, box.y + 18 + 18 * 1.5),
+                            () => document.querySelector('.call-details').dataset.call !== undefined);
+  return { search, range, click };
+}
+
 const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
 
 async function measure(size, file, server, live = false) {
@@ -191,10 +221,11 @@ async function measure(size, file, server, live = false) {
       }
       return times;
     });
+    const reading = await readingTimes(page);
     const heap = await page.evaluate(() => performance.memory.usedJSHeapSize / 2 ** 20);
     const summary = await page.textContent('article.dump .dump-summary');
     if (process.env.STEPS) console.log(steps.map((t, i) => `${i}:${t.toFixed(0)}`).filter((x) => Number(x.split(":")[1]) > 10).join(" "));
-    return { size, chartMs, wallMs, steps, heap, peak: renderer.stop(), renderer: rendererMegabytes(), problems, summary };
+    return { size, chartMs, wallMs, steps, heap, peak: renderer.stop(), renderer: rendererMegabytes(), problems, summary, reading };
   } finally {
     await browser.close();
   }
@@ -220,11 +251,15 @@ async function writeDump(records) {
 }
 
 function row(label, result) {
-  const { chartMs, steps, heap, peak, renderer, problems, summary } = result;
+  const { chartMs, steps, heap, peak, renderer, problems, summary, reading } = result;
   const zoom = steps.length ? `${median(steps).toFixed(1)} / ${Math.max(...steps).toFixed(1)}` : '-';
   console.log(`${label.padEnd(18)} | ${chartMs.toFixed(0).padStart(13)} | ${String(steps.length).padStart(10)} | ` +
               `${zoom.padStart(27)} | ${heap.toFixed(0).padStart(17)} | ${`${peak.toFixed(0)} / ${renderer.toFixed(0)}`.padStart(23)}` +
               `  ${summary.split(';')[0]}` + (problems.length ? `  (${problems.join('; ')})` : ''));
+  if (reading) {
+    console.log(`${''.padEnd(18)} | search ${reading.search} ms, a stretch selected with its table and tree ` +
+                `${reading.range} ms, a call clicked ${reading.click} ms`);
+  }
 }
 
 try {

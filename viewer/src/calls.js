@@ -17,7 +17,8 @@
  *   adopt(call)        a call whose enter was not recorded: it holds every
  *                      call at the top so far;
  *   exit(call, index)  a call closed, at the record `index`;
- *   anomaly(index, text)  a record that does not pair up.
+ *   anomaly(index, text)  a record that does not pair up;
+ *   frame(name, time, index)  a frame's mark, "name" its number.
  * Names are compared with ===: strings, or numbers that stand for them, which
  * `names` turns into names for the anomalies' texts.
  */
@@ -41,12 +42,16 @@ export class CallBuilder {
     this.openCount.set(call.name, (this.openCount.get(call.name) ?? 0) + 1);
   }
 
-  /** One record: `kind` is 'Enter' or 'Exit'. */
+  /** One record: `kind` is 'Enter', 'Exit' or 'Frame'. */
   add(name, kind, time) {
     const index = this.count++;
     if (index === 0) this.firstTime = time;
     this.lastTime = time;
     const { stack, listener } = this;
+    if (kind === 'Frame') {
+      listener.frame?.(name, time, index);
+      return;
+    }
     if (kind === 'Enter') {
       const call = { name, start: time, end: null, first: index, last: null,
                      enterSeen: true, exitSeen: true, childTime: 0, outermost: !this.openCount.get(name) };
@@ -136,7 +141,8 @@ export class FunctionStats {
 export function listeners(...all) {
   const each = (method) => {
     const handlers = all.filter((one) => one[method]).map((one) => one[method].bind(one));
-    return (a, b) => { for (let i = 0; i < handlers.length; i++) handlers[i](a, b); };
+    return (a, b, c) => { for (let i = 0; i < handlers.length; i++) handlers[i](a, b, c); };
   };
-  return { enter: each('enter'), adopt: each('adopt'), exit: each('exit'), anomaly: each('anomaly') };
+  return { enter: each('enter'), adopt: each('adopt'), exit: each('exit'), anomaly: each('anomaly'),
+           frame: each('frame') };
 }

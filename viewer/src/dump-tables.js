@@ -122,16 +122,22 @@ class CallColumns {
   }
 }
 
-const KINDS = ['Enter', 'Exit'];
+// Each record's code: four times its name's number (a frame's: its own
+// number), plus its kind.
+const KINDS = ['Enter', 'Exit', 'Frame'];
+const KIND_CODES = { Enter: 0, Exit: 1, Frame: 2 };
 
 export class DumpTables {
   constructor() {
     this.names = [];
     this.ids = new Map();
-    // Each record: its name's number twice over, plus 1 for an exit; its time.
+    // Each record: its code (see KIND_CODES), its time.
     this.code = new SmallNumberColumn();
     this.time = new TimeColumn();
     this.columns = new CallColumns();
+    // The frames' marks: each its record, its number and its time, counted
+    // from the first record's as the calls' are.
+    this.frames = { record: new Column(Uint32Array), number: new Column(Uint32Array), time: new Column(Float32Array) };
     this.stats = new FunctionStats((id) => this.names[id]);
     this.errors = [];
     this.errorCount = 0;
@@ -140,6 +146,11 @@ export class DumpTables {
     this.builder = new CallBuilder(listeners(this.columns, this.stats, {
       anomaly: (index, said) => {
         if (this.anomalyCount++ < KEPT_PROBLEMS) this.anomalies.push({ index, text: said });
+      },
+      frame: (number, time, index) => {
+        this.frames.record.push(index);
+        this.frames.number.push(number);
+        this.frames.time.push(time - this.columns.origin);
       },
     }), (id) => this.names[id]);
     this.firstTime = null;
@@ -152,13 +163,22 @@ export class DumpTables {
   }
 
   record(name, kind, time) {
-    let id = this.ids.get(name);
-    if (id === undefined) {
-      id = this.names.length;
-      this.names.push(name);
-      this.ids.set(name, id);
+    let id;
+    if (kind === 'Frame') {
+      id = Number(name);
+      if (!Number.isSafeInteger(id) || id < 0 || id > 0x3fffffff) {
+        if (this.errorCount++ < KEPT_PROBLEMS) this.errors.push({ position: this.records, text: `${name} Frame ${time}` });
+        return;
+      }
+    } else {
+      id = this.ids.get(name);
+      if (id === undefined) {
+        id = this.names.length;
+        this.names.push(name);
+        this.ids.set(name, id);
+      }
     }
-    this.code.push(id * 2 + (kind === 'Exit' ? 1 : 0));
+    this.code.push(id * 4 + KIND_CODES[kind]);
     this.time.push(time);
     if (this.firstTime === null) {
       this.firstTime = time;
@@ -195,15 +215,28 @@ export class DumpTables {
     this.builder.finish();
     return {
       records: this.records, firstTime: this.firstTime, lastTime: this.lastTime, names: this.names,
-      stats: this.stats.rows(), calls: this.columns.table(),
+      stats: this.stats.rows(), calls: this.columns.table(), frames: this.framesTable(),
       errors: this.errors, errorCount: this.errorCount, anomalies: this.anomalies, anomalyCount: this.anomalyCount,
     };
+  }
+
+  // The frames' marks as typed arrays, with how long each frame lasted (to
+  // the next mark; the last, to the last record).
+  framesTable() {
+    const frames = { record: this.frames.record.take(), number: this.frames.number.take(), time: this.frames.time.take() };
+    const count = frames.time.length;
+    frames.count = count;
+    frames.duration = new Float32Array(count);
+    const end = this.lastTime === null ? 0 : this.lastTime - this.columns.origin;
+    for (let i = 0; i < count; i++) frames.duration[i] = (i + 1 < count ? frames.time[i + 1] : end) - frames.time[i];
+    return frames;
   }
 
   /** Record `index` as the tracer wrote it. */
   recordText(index) {
     const code = this.code.get(index);
-    return `${this.names[code >>> 1]} ${KINDS[code & 1]} ${this.time.get(index)}`;
+    const kind = code & 3;
+    return `${kind === 2 ? code >>> 2 : this.names[code >>> 2]} ${KINDS[kind]} ${this.time.get(index)}`;
   }
 
   /** The records `from` to `from + count` (those that exist) as text. */
@@ -226,7 +259,8 @@ export class DumpTables {
     const builder = new CallBuilder(timeline);
     for (let i = 0; i < this.records; i++) {
       const code = this.code.get(i);
-      builder.add(this.names[code >>> 1], KINDS[code & 1], this.time.get(i));
+      const kind = code & 3;
+      builder.add(kind === 2 ? String(code >>> 2) : this.names[code >>> 2], KINDS[kind], this.time.get(i));
     }
     builder.finish();
     timeline.finish();

@@ -2,12 +2,15 @@
 // while it reads, then its chart, its table of functions, its records and
 // its downloads, all read from the worker's tables.
 
+import { analyseRange, callOrder } from './call-analysis.js';
 import { FlameChart } from './flame-chart.js';
 import { RecordsPager } from './records-pager.js';
 import { formatMs } from './report.js';
 import { listen, request } from './dump-worker-client.js';
 import { say } from './page-status.js';
 
+// A frame's budget when the movie's frame rate is not known: 30 a second.
+const DEFAULT_BUDGET = 1000 / 30;
 // Shows this many rows of the table per function, then a button for the rest.
 const TABLE_ROWS = 500;
 // A blob handed to another tab or a download is let go after this long.
@@ -44,9 +47,11 @@ function problemList(title, items, count) {
   return box;
 }
 
-function fillStats(body, stats, count) {
+// The first `count` rows of `stats`, those of the functions `found` marked.
+function fillStats(body, stats, count, found = null) {
   body.replaceChildren(...stats.slice(0, count).map((row) => {
     const tr = document.createElement('tr');
+    if (found?.has(row.name)) tr.className = 'found';
     for (const value of [row.name, row.calls, formatMs(row.total), formatMs(row.self), formatMs(row.max)]) {
       const td = document.createElement('td');
       td.textContent = String(value);
@@ -54,6 +59,43 @@ function fillStats(body, stats, count) {
     }
     return tr;
   }));
+}
+
+// The call tree as nested lists, each path with its calls, total and self
+// time; the first levels open. A node shows its TREE_CHILDREN longest.
+const TREE_CHILDREN = 40;
+const TREE_OPEN = 2;
+
+function treeList(nodes, depth = 0) {
+  const list = document.createElement('ul');
+  list.className = 'tree';
+  for (const node of nodes.slice(0, TREE_CHILDREN)) {
+    const item = document.createElement('li');
+    const said = `${node.name}: ${node.calls} calls, ${formatMs(node.total)} ms, ${formatMs(node.self)} ms self`;
+    if (node.children.length) {
+      const fold = document.createElement('details');
+      fold.open = depth < TREE_OPEN;
+      const summary = document.createElement('summary');
+      summary.textContent = said;
+      fold.append(summary);
+      // Folded levels are made when opened.
+      const fill = () => {
+        if (fold.childElementCount === 1) fold.append(treeList(node.children, depth + 1));
+      };
+      if (fold.open) fill();
+      else fold.addEventListener('toggle', fill);
+      item.append(fold);
+    } else {
+      item.textContent = said;
+    }
+    list.append(item);
+  }
+  if (nodes.length > TREE_CHILDREN) {
+    const more = document.createElement('li');
+    more.textContent = `and ${nodes.length - TREE_CHILDREN} more`;
+    list.append(more);
+  }
+  return list;
 }
 
 // speedscope, when the server serves it: each dump opens there too.
@@ -66,8 +108,12 @@ export class DumpView {
   /**
    * `fromMovie`: a movie's dump, else a file's, named `title`. `started`:
    * when it was chosen or began to arrive, for data-drawn-ms.
+   * `onCollecting(records)` hears how many a movie has handed over so far.
+   * `budget`: a frame's budget in ms, the movie's when it is known.
    */
-  constructor({ fromMovie, title, started = performance.now() }) {
+  constructor({ fromMovie, title, started = performance.now(), onCollecting = () => {}, budget = DEFAULT_BUDGET }) {
+    this.onCollecting = onCollecting;
+    this.budget = budget;
     this.number = ++dumpCount;
     this.fromMovie = fromMovie;
     this.title = fromMovie ? `Dump ${this.number}` : `Dump ${this.number}: ${title}`;
@@ -93,6 +139,7 @@ export class DumpView {
     this.summary(`Collecting: ${records} records handed over so far, in ${pieces} piece(s); ` +
                  'the rest come when F12 stops the tracer.');
     say(`Dump ${this.number}: ${records} records handed over so far.`);
+    this.onCollecting(records);
   }
 
   progress({ records, fraction }) {
@@ -155,16 +202,23 @@ export class DumpView {
       (from, count) => request(number, 'records', { from, count }).then((answer) => answer.records));
     view.querySelector('.raw summary').textContent = `Raw records (${records})`;
 
-    const chart = new FlameChart(view.querySelector('.chart'), model.calls, model.names, {
-      onSelect: (call) => {
-        view.querySelector('.raw').open = true;
-        pager.showRecord(model.calls.first[call]);
-      },
+    this.model = model;
+    this.pager = pager;
+    this.chart = new FlameChart(view.querySelector('.chart'), model.calls, model.names, {
+      onSelect: (call) => this.selectCall(call),
+      onRange: (range) => this.selectRange(range),
+      frames: model.frames, records, budget: this.budget,
+    });
+    this.offerFrames();
+    // The tree of the whole dump is made when first asked for.
+    view.querySelector('.analysis').addEventListener('toggle', (event) => {
+      if (event.target.open && !this.analysis) this.analyse();
     });
     const axis = view.querySelector('.axis');
-    axis.addEventListener('change', () => chart.setAxis(axis.value));
-    new ResizeObserver(() => chart.draw()).observe(view.querySelector('.chart'));
+    axis.addEventListener('change', () => this.chart.setAxis(axis.value));
+    new ResizeObserver(() => this.chart.draw()).observe(view.querySelector('.chart'));
 
+    this.offerSearch();
     this.showStats(model.stats);
     this.offerExports();
     view.dataset.state = 'ready';
@@ -172,16 +226,211 @@ export class DumpView {
     say(this.fromMovie ? `Dump ${number} received: ${records} new records.` : `Dump ${number} opened: ${records} records.`);
   }
 
+  // The table of functions: the longest first, any column sorts it, a row
+  // finds its function on the chart.
   showStats(stats) {
     const body = this.view.querySelector('.stats tbody');
-    fillStats(body, stats, TABLE_ROWS);
     const all = this.view.querySelector('.all-functions');
-    all.hidden = stats.length <= TABLE_ROWS;
-    all.textContent = `Show all ${stats.length} functions`;
+    this.table = { stats, sortedBy: 'total', descending: true, shown: TABLE_ROWS };
     all.addEventListener('click', () => {
-      fillStats(body, stats, stats.length);
-      all.hidden = true;
+      this.table.shown = Infinity;
+      this.fillTable();
     });
+    for (const heading of this.view.querySelectorAll('.stats th[data-sort]')) {
+      heading.addEventListener('click', () => {
+        const { table } = this;
+        const key = heading.dataset.sort;
+        table.descending = key === table.sortedBy ? !table.descending : key !== 'name';
+        table.sortedBy = key;
+        for (const other of this.view.querySelectorAll('.stats th')) other.removeAttribute('aria-sort');
+        heading.setAttribute('aria-sort', table.descending ? 'descending' : 'ascending');
+        this.fillTable();
+      });
+    }
+    body.addEventListener('click', (event) => {
+      const row = event.target.closest('tr');
+      if (!row) return;
+      const search = this.view.querySelector('.search');
+      search.value = row.firstElementChild.textContent;
+      this.selectedFunction = search.value;
+      this.find(search.value, { exact: true });
+      this.fillTable();
+      this.showCallers();
+    });
+    this.fillTable();
+  }
+
+  fillTable() {
+    const { stats, sortedBy, descending, shown } = this.table;
+    const order = sortedBy === 'name' ? (a, b) => a.name.localeCompare(b.name) : (a, b) => a[sortedBy] - b[sortedBy];
+    const rows = [...stats].sort((a, b) => (descending ? -1 : 1) * order(a, b) || a.name.localeCompare(b.name));
+    fillStats(this.view.querySelector('.stats tbody'), rows, shown, this.found);
+    const all = this.view.querySelector('.all-functions');
+    all.hidden = rows.length <= shown;
+    all.textContent = `Show all ${rows.length} functions`;
+  }
+
+  // The stretch selected on the ruler, or none: the table, the call tree
+  // and the callers are made for it.
+  selectRange(range) {
+    this.range = range;
+    this.analysis = null;
+    const details = this.view.querySelector('.analysis');
+    if (range) details.open = true;
+    this.analyse();
+  }
+
+  // What ran in the range, or in the whole dump.
+  analyse() {
+    const { calls, names } = this.model;
+    const axis = this.chart.axis;
+    const started = performance.now();
+    this.order ??= callOrder(calls);
+    this.analysis = analyseRange(calls, names, this.order,
+                                 this.range ? { axis, from: this.range[0], to: this.range[1] } : {});
+    const [from, to] = this.range ?? [];
+    const scope = !this.range ? 'of the whole dump'
+      : axis === 'time' ? `of ${formatMs(+(from + calls.origin).toFixed(1))} ms to ${formatMs(+(to + calls.origin).toFixed(1))} ms`
+        : `of records ${Math.ceil(from) + 1} to ${Math.ceil(to)}`;
+    this.view.querySelector('.analysis-scope').textContent = `${scope}: ${this.analysis.calls} calls`;
+    this.view.querySelector('.functions-title').textContent = this.range ? `Functions ${scope}` : 'Functions';
+    this.table.stats = this.range ? this.analysis.stats : this.model.stats;
+    this.fillTable();
+    this.view.querySelector('.call-tree').replaceChildren(treeList(this.analysis.tree));
+    this.showCallers();
+    this.view.dataset.analysedMs = (performance.now() - started).toFixed(0);
+  }
+
+  // Who called the function selected last: by a call, or by its row.
+  showCallers() {
+    const box = this.view.querySelector('.callers');
+    const wanted = this.selectedFunction;
+    if (!wanted || !this.analysis) {
+      box.replaceChildren();
+      return;
+    }
+    const heading = document.createElement('h4');
+    heading.textContent = `Callers of ${wanted}`;
+    const list = document.createElement('ul');
+    for (const row of this.analysis.callers(wanted)) {
+      const item = document.createElement('li');
+      item.textContent = `${row.name}: ${row.calls} calls, ${formatMs(row.total)} ms`;
+      list.append(item);
+    }
+    box.replaceChildren(heading, list);
+  }
+
+  // What the frame track says, and the budget it marks frames by.
+  offerFrames() {
+    const track = this.chart.frameTrack;
+    const box = this.view.querySelector('.frames-note');
+    if (!track) return;
+    const input = box.querySelector('.budget');
+    input.value = String(+this.budget.toFixed(1));
+    const say = () => {
+      box.querySelector('.frames-said').textContent =
+        `${track.frames.count} frames, ${track.slowCount} over the budget; ] and [ on the chart go to the next and the previous.`;
+    };
+    input.addEventListener('change', () => {
+      const budget = Number(input.value);
+      if (!(budget > 0)) return;
+      track.setBudget(budget);
+      say();
+    });
+    say();
+    box.hidden = false;
+  }
+
+  // The Find box: matching calls shown, the others dimmed; Enter goes to
+  // the next call found.
+  offerSearch() {
+    const search = this.view.querySelector('.search');
+    search.addEventListener('input', () => {
+      this.find(search.value);
+      this.fillTable();
+    });
+    search.addEventListener('keydown', (event) => {
+      if (event.key !== 'Enter') return;
+      event.preventDefault();
+      this.nextFound();
+    });
+  }
+
+  /** Finds the functions whose names hold `text` (any case), or are it (`exact`). */
+  find(text, { exact = false } = {}) {
+    const { names, stats } = this.model;
+    const said = this.view.querySelector('.search-count');
+    if (text === '') {
+      this.found = null;
+      this.chart.setMatches(null);
+      said.textContent = '';
+      return;
+    }
+    const wanted = text.toLowerCase();
+    const matches = new Uint8Array(names.length);
+    this.found = new Set();
+    for (let i = 0; i < names.length; i++) {
+      if (exact ? names[i] === text : names[i].toLowerCase().includes(wanted)) {
+        matches[i] = 1;
+        this.found.add(names[i]);
+      }
+    }
+    let calls = 0;
+    for (const row of stats) if (this.found.has(row.name)) calls += row.calls;
+    this.matches = matches;
+    this.chart.setMatches(matches);
+    said.textContent = `${calls} calls of ${this.found.size} function(s) found` +
+                       (calls ? '; Enter goes to the next.' : '.');
+    this.view.dataset.found = String(calls);
+  }
+
+  // Selects the first call found after the one selected, in record order.
+  nextFound() {
+    const { calls } = this.model;
+    if (!this.matches || !calls.count) return;
+    const from = this.chart.selected;
+    for (let step = 1; step <= calls.count; step++) {
+      const id = (from + step + calls.count) % calls.count;
+      if (this.matches[calls.name[id]]) {
+        this.chart.zoomTo(id);
+        this.selectCall(id);
+        return;
+      }
+    }
+  }
+
+  /** Outlines call `id`, says what it is beside the chart, and marks its first record. */
+  selectCall(id) {
+    const { calls, names } = this.model;
+    this.chart.select(id);
+    const depth = this.chart.selectedDepth;
+    const callers = this.chart.callersOf(id, depth).map((caller) => names[calls.name[caller]]);
+    const details = this.view.querySelector('.call-details');
+    const heading = document.createElement('h4');
+    heading.textContent = names[calls.name[id]];
+    const list = document.createElement('dl');
+    const flags = calls.flags[id];
+    for (const [term, value] of [
+      ['start', `${formatMs(calls.start[id] + calls.origin)} ms`],
+      ['duration', `${formatMs(calls.duration[id])} ms`],
+      ['self', `${formatMs(calls.self[id])} ms`],
+      ['depth', String(depth + 1)],
+      ['records', `${this.model.repeated + calls.first[id] + 1} to ${this.model.repeated + calls.last[id] + 1}` +
+                  (flags ? ' (not all recorded)' : '')],
+      ['callers', callers.length ? callers.join(' ← ') : 'none: it is at the top'],
+    ]) {
+      const dt = document.createElement('dt');
+      dt.textContent = term;
+      const dd = document.createElement('dd');
+      dd.textContent = value;
+      list.append(dt, dd);
+    }
+    details.replaceChildren(heading, list);
+    details.dataset.call = String(id);
+    this.selectedFunction = names[calls.name[id]];
+    this.showCallers();
+    this.view.querySelector('.raw').open = true;
+    this.pager.showRecord(calls.first[id], { mark: true });
   }
 
   offerExports() {

@@ -10,6 +10,7 @@
 // call says its name, start, duration and self time.
 
 import { CALL_FLAGS } from './dump-tables.js';
+import { FrameTrack } from './frame-track.js';
 
 const ROW = 18;
 const RULER = 18;
@@ -20,6 +21,12 @@ const LABEL_WIDTH = 36;
 const DENSE_WIDTH = 2;
 const DENSE_COLOUR = 'hsl(220 12% 74%)';
 const LABEL_COLOUR = '#10131a';
+// What a search dims, what it finds among calls too narrow to see, and
+// the outline of the call selected.
+const DIM_COLOUR = 'hsl(220 10% 92%)';
+const MATCH_COLOUR = 'hsl(28 95% 55%)';
+const SELECTED_COLOUR = '#10131a';
+const RANGE_COLOUR = 'hsl(210 90% 50% / 0.15)';
 // The narrowest view, in records or milliseconds: one call fills it.
 const NARROWEST = { sequence: 1, time: 0.01 };
 
@@ -37,16 +44,28 @@ function formatFineMs(value) {
 export class FlameChart {
   /**
    * Draws `calls` (dump-tables.js's table) named by `names` into `box`.
-   * `onSelect(call)` hears of a call clicked.
+   * `onSelect(call)` hears of a call clicked, `onRange([from, to] or
+   * null)` of a stretch selected on the ruler. With `frames` (dump-tables'
+   * framesTable) of a dump of `records` records, a frame track shows them
+   * above the chart, frames over `budget` ms marked.
    */
-  constructor(box, calls, names, { onSelect = () => {} } = {}) {
+  constructor(box, calls, names, { onSelect = () => {}, onRange = () => {}, frames = null, records = 0,
+                                    budget = 1000 / 30 } = {}) {
     this.box = box;
     this.calls = calls;
     this.names = names;
     this.onSelect = onSelect;
+    this.onRange = onRange;
+    // The stretch selected on the ruler, [from, to] on the axis, or null.
+    this.range = null;
     this.colours = names.map((name) => `hsl(${hue(name)} 62% 72%)`);
     this.axis = 'sequence';
     this.top = 0;
+    // Per name, 1 when it matches a search; null when none is made.
+    this.matches = null;
+    // The call selected, and its depth, or -1.
+    this.selected = -1;
+    this.selectedDepth = -1;
     this.canvas = document.createElement('canvas');
     this.canvas.className = 'flame';
     this.canvas.tabIndex = 0;
@@ -57,13 +76,21 @@ export class FlameChart {
     this.depthNote = document.createElement('p');
     this.depthNote.className = 'chart-depth';
     box.replaceChildren(this.canvas, this.tip, this.depthNote);
+    this.frameTrack = frames?.count ? new FrameTrack(box, frames, records, this, budget) : null;
     this.listen();
     this.setAxis('sequence');
   }
 
-  /** Draws on `axis` ('sequence' or 'time'), the whole trace in view. */
+  /**
+   * Draws on `axis` ('sequence' or 'time'), the whole trace in view; a
+   * stretch selected on the other axis is let go.
+   */
   setAxis(axis) {
     this.axis = axis;
+    if (this.range) {
+      this.range = null;
+      this.onRange(null);
+    }
     this.showAll();
   }
 
@@ -129,6 +156,8 @@ export class FlameChart {
     const [v0, v1] = this.view;
     const scale = width / (v1 - v0);
     let boxes = 0;
+    const { matches, colours } = this;
+    const colourOf = matches ? (name) => (matches[name] ? colours[name] : DIM_COLOUR) : (name) => colours[name];
     // A colour set again is parsed again: set it only when it changes.
     let colour = null;
     const paint = (next) => {
@@ -149,9 +178,11 @@ export class FlameChart {
       let denseFrom = 0;
       let denseTo = -Infinity;
       let denseColour = null;
+      let denseMatched = false;
       const drawDense = () => {
         if (denseTo <= denseFrom) return;
-        paint(denseColour);
+        // A search's match shows even among calls too narrow to see.
+        paint(matches ? (denseMatched ? MATCH_COLOUR : DIM_COLOUR) : denseColour);
         const from = Math.floor(denseFrom);
         context.fillRect(from, y, Math.ceil(denseTo) - from, ROW - 1);
         boxes += 1;
@@ -173,19 +204,22 @@ export class FlameChart {
         covered = Math.ceil(right);
         if (right - left <= DENSE_WIDTH) {
           // A gap of less than a pixel does not show.
+          const name = this.calls.name[id];
           if (left > denseTo + 1) {
             drawDense();
             denseFrom = left;
-            denseColour = this.colours[this.calls.name[id]];
-          } else if (denseColour !== this.colours[this.calls.name[id]]) {
+            denseColour = colours[name];
+            denseMatched = false;
+          } else if (denseColour !== colours[name]) {
             denseColour = DENSE_COLOUR;
           }
+          if (matches && matches[name]) denseMatched = true;
           denseTo = right;
           i++;
           continue;
         }
         drawDense();
-        paint(this.colours[this.calls.name[id]]);
+        paint(colourOf(this.calls.name[id]));
         context.fillRect(left, y, right - left - (right - left > 3 ? 0.5 : 0), ROW - 1);
         boxes += 1;
         if (right - left > LABEL_WIDTH) {
@@ -199,14 +233,91 @@ export class FlameChart {
       }
       drawDense();
     }
+    this.outlineSelected(context, v0, scale, firstRow, lastRow);
     this.drawRuler(context, v0, v1, width);
+    if (this.range) {
+      const left = Math.max((this.range[0] - v0) * scale, 0);
+      const right = Math.min((this.range[1] - v0) * scale, width);
+      if (right > left) {
+        context.fillStyle = RANGE_COLOUR;
+        context.fillRect(left, 0, right - left, height);
+      }
+    }
     this.depthNote.textContent = rows > lastRow - firstRow
       ? `Depths ${firstRow + 1} to ${lastRow} of ${rows}: the wheel scrolls them.`
       : `The calls nest ${rows} deep.`;
+    this.frameTrack?.draw();
     this.canvas.dataset.view = `${v0},${v1}`;
     this.canvas.dataset.boxes = String(boxes);
     this.canvas.dataset.drawMs = (performance.now() - started).toFixed(2);
     return boxes;
+  }
+
+  outlineSelected(context, v0, scale, firstRow, lastRow) {
+    const id = this.selected;
+    const depth = this.selectedDepth;
+    if (id < 0 || depth < firstRow || depth >= lastRow) return;
+    const left = Math.max((this.from(id) - v0) * scale, -2);
+    const right = Math.min(Math.max((this.to(id) - v0) * scale, left + 2), this.width + 2);
+    if (right < 0 || left > this.width) return;
+    context.lineWidth = 2;
+    context.strokeStyle = SELECTED_COLOUR;
+    context.strokeRect(left + 1, RULER + depth * ROW - this.top + 1, right - left - 2, ROW - 3);
+  }
+
+  /** Shows the calls of the names for which `matches` (one entry a name) is 1, the others dimmed; null: all. */
+  setMatches(matches) {
+    this.matches = matches;
+    this.draw();
+  }
+
+  /** Outlines the call `id`, -1 for none; brings its depth into view. */
+  select(id) {
+    this.selected = id;
+    this.selectedDepth = id < 0 ? -1 : this.depthOf(id);
+    if (id >= 0) {
+      const rowTop = this.selectedDepth * ROW;
+      const shown = this.height - RULER;
+      if (rowTop < this.top || rowTop + ROW > this.top + shown) this.top = rowTop - shown / 2;
+    }
+    this.draw();
+  }
+
+  // The place in `row` of the last call that begins at or before record `first`.
+  lastBeginningBy(row, first) {
+    let low = 0;
+    let high = row.length;
+    while (low < high) {
+      const middle = (low + high) >>> 1;
+      if (this.calls.first[row[middle]] <= first) low = middle + 1;
+      else high = middle;
+    }
+    return low - 1;
+  }
+
+  /** The depth of the call `id`. */
+  depthOf(id) {
+    for (let d = 0; d < this.calls.depthCount; d++) {
+      const row = this.row(d);
+      const at = this.lastBeginningBy(row, this.calls.first[id]);
+      // Calls that begin at one record: the one asked for is among them.
+      for (let i = at; i >= 0 && this.calls.first[row[i]] === this.calls.first[id]; i--) {
+        if (row[i] === id) return d;
+      }
+    }
+    return -1;
+  }
+
+  /** The calls that hold call `id` at `depth`, innermost first. */
+  callersOf(id, depth) {
+    const callers = [];
+    for (let d = depth - 1; d >= 0; d--) {
+      const row = this.row(d);
+      const at = this.lastBeginningBy(row, this.calls.first[id]);
+      if (at < 0) break;
+      callers.push(row[at]);
+    }
+    return callers;
   }
 
   drawRuler(context, v0, v1, width) {
@@ -241,6 +352,31 @@ export class FlameChart {
   pan(fraction) {
     const [v0, v1] = this.view;
     this.setView(v0 + (v1 - v0) * fraction, v1 - v0);
+  }
+
+  /** Selects the stretch `range` ([from, to] on the axis), or none. */
+  selectRange(range) {
+    this.range = range;
+    this.draw();
+    this.onRange(range);
+  }
+
+  // Selects the next slow frame (`step` 1) or the one before (-1), and
+  // shows it across the chart.
+  toSlowFrame(step) {
+    const frame = this.frameTrack?.slowFrom(step) ?? -1;
+    if (frame < 0) return;
+    const [from, to] = this.frameTrack.span(frame);
+    const span = Math.max(to - from, NARROWEST[this.axis]);
+    this.range = [from, to];
+    this.setView(from - span * 0.1, Math.min(span * 1.2, this.whole[1] - this.whole[0]));
+    this.onRange(this.range);
+  }
+
+  /** The value on the axis at `x` pixels from the chart's left. */
+  valueAt(x) {
+    const [v0, v1] = this.view;
+    return v0 + x / this.width * (v1 - v0);
   }
 
   setView(from, span) {
@@ -307,12 +443,26 @@ export class FlameChart {
       }
     }, { passive: false });
     let drag = null;
+    // Dragged on the ruler, the pointer selects a stretch of the trace;
+    // elsewhere it moves the view.
+    let ranging = null;
     canvas.addEventListener('pointerdown', (event) => {
       canvas.focus();
-      drag = { x: event.clientX, y: event.clientY, view: [...this.view], top: this.top, moved: false };
       canvas.setPointerCapture(event.pointerId);
+      const [x, y] = point(event);
+      if (y < RULER) {
+        ranging = { from: this.valueAt(x), x };
+        return;
+      }
+      drag = { x: event.clientX, y: event.clientY, view: [...this.view], top: this.top, moved: false };
     });
     canvas.addEventListener('pointermove', (event) => {
+      if (ranging) {
+        const to = this.valueAt(point(event)[0]);
+        this.range = [Math.min(ranging.from, to), Math.max(ranging.from, to)];
+        this.draw();
+        return;
+      }
       if (drag) {
         const dx = event.clientX - drag.x;
         const dy = event.clientY - drag.y;
@@ -325,6 +475,13 @@ export class FlameChart {
       this.hover(...point(event));
     });
     canvas.addEventListener('pointerup', (event) => {
+      if (ranging) {
+        // A click on the ruler, not a drag, lets the selection go.
+        const moved = Math.abs(point(event)[0] - ranging.x) > 2;
+        ranging = null;
+        this.selectRange(moved ? this.range : null);
+        return;
+      }
       const clicked = drag && !drag.moved;
       drag = null;
       if (!clicked) return;
@@ -340,7 +497,8 @@ export class FlameChart {
       const keys = { '+': () => this.zoom(0.8), '=': () => this.zoom(0.8), '-': () => this.zoom(1.25),
                      ArrowLeft: () => this.pan(-0.1), ArrowRight: () => this.pan(0.1),
                      ArrowUp: () => { this.top -= ROW; this.draw(); },
-                     ArrowDown: () => { this.top += ROW; this.draw(); }, 0: () => this.showAll() };
+                     ArrowDown: () => { this.top += ROW; this.draw(); }, 0: () => this.showAll(),
+                     ']': () => this.toSlowFrame(1), '[': () => this.toSlowFrame(-1) };
       if (!keys[event.key]) return;
       event.preventDefault();
       keys[event.key]();

@@ -5,7 +5,7 @@
 import { DumpView } from './dump-view.js';
 import { tell } from './dump-worker-client.js';
 import { say, sayProblem } from './page-status.js';
-import { movieSignature, tracerOf } from './swf.js';
+import { frameRateOf, movieSignature, tracerOf } from './swf.js';
 
 const playerBox = document.querySelector('#player');
 const toggle = document.querySelector('#toggle');
@@ -14,26 +14,83 @@ let movieCount = 0;
 // The session of the movie playing.
 let playing = null;
 
+// What to do, for a tracer that collects from the movie's start and for
+// one that waits for F12.
+const STEPS = {
+  fromStart: ['Click the movie so that it has the keyboard.',
+              'Use the movie: its tracer has collected since the movie started.',
+              'Press and release F12: the movie sends its records and they appear below.',
+              'Press and release F12 again to collect anew, and once more to send what came since.'],
+  onF12: ['Click the movie so that it has the keyboard.',
+          'Press and release F12 to start collecting.',
+          'Use the movie.',
+          'Press and release F12 again: the movie sends its records and they appear below.'],
+};
+
+function showSteps(kind) {
+  document.querySelector('#steps').replaceChildren(...STEPS[kind].map((text) => {
+    const item = document.createElement('li');
+    item.textContent = text;
+    return item;
+  }));
+}
+
 // A movie hands its records over in pieces while it collects, when its
 // tracer was made to, and the rest with its save. The pieces are its own:
-// another movie loaded meanwhile starts a session of its own.
+// another movie loaded meanwhile starts a session of its own. Whether its
+// tracer collects is followed from its start, each F12 and each save, and
+// shown at all times.
 class MovieSession {
-  constructor() {
+  constructor(collectsFromStart, frameRate) {
     this.number = ++movieCount;
+    // A frame's budget in ms, by the movie's frame rate.
+    this.budget = frameRate > 0 ? 1000 / frameRate : undefined;
     this.collecting = null;
     this.ended = false;
+    this.active = collectsFromStart;
+    this.records = 0;
+    this.show();
+  }
+
+  show() {
+    const indicator = document.querySelector('#collecting');
+    indicator.hidden = false;
+    indicator.dataset.collecting = String(this.active);
+    indicator.textContent = this.active
+      ? `Collecting${this.records ? `: ${this.records} records handed over so far` : ''}. F12 stops and sends the records.`
+      : 'Not collecting. F12 starts.';
+  }
+
+  // F12 released over the player: the tracer starts or stops.
+  toggled() {
+    if (this.ended) return;
+    this.active = !this.active;
+    this.records = 0;
+    this.show();
   }
 
   handOver(command, text) {
     if (this.ended) return;
     const started = performance.now();
     if (command === 'records') {
-      this.collecting ??= new DumpView({ fromMovie: true, started });
+      if (!this.collecting) {
+        const view = new DumpView({ fromMovie: true, started, budget: this.budget, onCollecting: (records) => {
+          // Read after the save came, it says nothing of now.
+          if (this.collecting !== view || this.ended) return;
+          this.active = true;
+          this.records = records;
+          this.show();
+        } });
+        this.collecting = view;
+      }
       tell({ type: 'piece', dump: this.collecting.number, movie: this.number, text });
       return;
     }
-    const dump = this.collecting ?? new DumpView({ fromMovie: true, started });
+    const dump = this.collecting ?? new DumpView({ fromMovie: true, started, budget: this.budget });
     this.collecting = null;
+    this.active = false;
+    this.records = 0;
+    this.show();
     tell({ type: 'save', dump: dump.number, movie: this.number, text, title: dump.title });
   }
 
@@ -64,7 +121,7 @@ async function tracerInBytes(buffer) {
       return { traced: false, collectsFromStart: false };
     }
   }
-  return tracerOf(body);
+  return { ...tracerOf(body), frameRate: frameRateOf(body) };
 }
 
 // A movie without a tracer, sent to the server, which traces a copy.
@@ -88,8 +145,8 @@ async function tracedCopy(bytes, label) {
   }
   const how = response.headers.get('X-Vimbrel-Traced');
   const blob = await response.blob();
-  const { collectsFromStart } = await tracerInBytes(await blob.arrayBuffer());
-  return { url: URL.createObjectURL(blob), traced: how, collectsFromStart };
+  const { collectsFromStart, frameRate } = await tracerInBytes(await blob.arrayBuffer());
+  return { url: URL.createObjectURL(blob), traced: how, collectsFromStart, frameRate };
 }
 
 // A movie the page opens by its URL plays from that URL, so that what it
@@ -119,14 +176,16 @@ async function movieFromUrl(url, label) {
   // What it loads by a relative path is beside it; Ruffle resolves
   // against the page unless told.
   const base = new URL('.', new URL(url, location.href)).href;
-  return { url, base, traced: how === 'now' ? 'now' : 'already', collectsFromStart: tracer.collectsFromStart };
+  return { url, base, traced: how === 'now' ? 'now' : 'already', collectsFromStart: tracer.collectsFromStart,
+           frameRate: tracer.frameRate };
 }
 
 async function movieFromFile(file, label) {
   const bytes = await file.arrayBuffer();
   const tracer = await tracerInBytes(bytes);
   if (!tracer.traced) return tracedCopy(bytes, label);
-  return { url: URL.createObjectURL(file), traced: 'already', collectsFromStart: tracer.collectsFromStart };
+  return { url: URL.createObjectURL(file), traced: 'already', collectsFromStart: tracer.collectsFromStart,
+           frameRate: tracer.frameRate };
 }
 
 /** Plays `source` (a File or Blob, or a URL), traced first when it has no tracer. */
@@ -142,7 +201,8 @@ export async function loadMovie(source, label) {
   const url = movie.url;
   if (player) player.remove();
   playing?.end();
-  const session = new MovieSession();
+  const session = new MovieSession(movie.collectsFromStart, movie.frameRate);
+  showSteps(movie.collectsFromStart ? 'fromStart' : 'onF12');
   playing = session;
   player = window.RufflePlayer.newest().createPlayer();
   playerBox.replaceChildren(player);
@@ -170,6 +230,11 @@ export async function loadMovie(source, label) {
     sayProblem(`Could not play ${label}`, String(error.message ?? error));
   }
 }
+
+// F12 released while the player has the keyboard reaches its tracer.
+document.addEventListener('keyup', (event) => {
+  if (player && event.target === player && (event.code === 'F12' || event.keyCode === 123)) playing?.toggled();
+}, true);
 
 // Some browsers keep F12 for their developer tools: send the key ourselves.
 toggle.addEventListener('click', () => {

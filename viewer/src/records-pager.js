@@ -13,6 +13,8 @@ export class RecordsPager {
     this.offset = offset;
     this.fetchPage = fetchPage;
     this.from = 0;
+    // The record marked, or -1.
+    this.marked = -1;
     // Only the page asked for last is shown.
     this.asked = 0;
     this.list = document.createElement('ol');
@@ -49,9 +51,14 @@ export class RecordsPager {
     this.show(0);
   }
 
-  /** Shows the page that holds record `index` (counted from 0 in this dump). */
-  showRecord(index) {
-    return this.show(Math.floor(Math.max(0, Math.min(index, this.total - 1)) / PAGE) * PAGE);
+  /**
+   * Shows the page that holds record `index` (counted from 0 in this
+   * dump); with `mark`, marks that record and brings it into view.
+   */
+  async showRecord(index, { mark = false } = {}) {
+    const at = Math.max(0, Math.min(index, this.total - 1));
+    this.marked = mark ? at : -1;
+    await this.show(Math.floor(at / PAGE) * PAGE);
   }
 
   async show(from) {
@@ -60,12 +67,16 @@ export class RecordsPager {
     const records = this.total ? await this.fetchPage(this.from, PAGE) : [];
     if (asked !== this.asked) return;
     this.list.start = this.offset + this.from + 1;
-    this.list.replaceChildren(...records.map((text) => {
+    this.list.replaceChildren(...records.map((text, i) => {
       const item = document.createElement('li');
       item.className = / Enter [^ ]*$/.test(text) ? 'enter' : 'exit';
+      if (this.from + i === this.marked) item.classList.add('marked');
       item.textContent = text;
       return item;
     }));
+    // The marked record in view within the list; the page stays where it is.
+    const marked = this.list.querySelector('.marked');
+    if (marked) this.list.scrollTop = marked.offsetTop - this.list.offsetTop - this.list.clientHeight / 2;
     const last = this.from + records.length;
     this.place.textContent = this.total
       ? `records ${this.offset + this.from + 1} to ${this.offset + last} of ${this.offset + this.total}`

@@ -144,6 +144,13 @@ export function tracerOf(body) {
   return { traced: true, collectsFromStart: collectInTags(tags) === true };
 }
 
+/** Frames a second, from a movie's bytes after the 8-byte header, inflated. */
+export function frameRateOf(body) {
+  const rectangleBits = 5 + 4 * (body[0] >> 3);
+  const at = Math.ceil(rectangleBits / 8);
+  return (body[at + 1] ?? 0) + (body[at] ?? 0) / 256;
+}
+
 /**
  * A movie of one empty frame and no actions, of `version`: what stands in
  * for a library that is not there, so that the movie that imports from it

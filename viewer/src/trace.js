@@ -3,11 +3,12 @@
 //
 // A dump is the tracer's list in its string form: records joined by commas,
 // each "name Enter t" or "name Exit t", t in milliseconds since the movie
-// started. A name may itself hold commas and spaces, so a record is known by
-// its end: the marker and a number.
+// started, and "n Frame t" where a tracer marks the frames of the player.
+// A name may itself hold commas and spaces, so a record is known by its
+// end: the marker and a number.
 
-const RECORD = /^([\s\S]*) (Enter|Exit) (-?\d+(?:\.\d+)?)$/;
-const MARKED = /^[\s\S]* (Enter|Exit) \S*$/;
+const RECORD = /^([\s\S]*) (Enter|Exit|Frame) (-?\d+(?:\.\d+)?)$/;
+const MARKED = /^[\s\S]* (Enter|Exit|Frame) \S*$/;
 
 const SPACE = 32;
 const MINUS = 45;
@@ -32,13 +33,17 @@ function simpleRecordAt(text, from, to) {
   if (text.charCodeAt(at) !== SPACE) return -1;
   if (text.startsWith(' Exit', at - 5) && at - 5 >= from) return at - 5;
   if (text.startsWith(' Enter', at - 6) && at - 6 >= from) return at - 6;
+  if (text.startsWith(' Frame', at - 6) && at - 6 >= from) return at - 6;
   return -1;
 }
 
+// The marker's kind by its third letter: eNter, eXit, fRame.
+const KIND_BY_LETTER = { 110: 'Enter', 120: 'Exit', 114: 'Frame' };
+
 /**
  * Reads records from text that comes in pieces of any size, as a file or a
- * pipe gives it: `record(name, kind, time, start, end)`, kind 'Enter' or
- * 'Exit', [start, end) the record's place in the whole text; and
+ * pipe gives it: `record(name, kind, time, start, end)`, kind 'Enter',
+ * 'Exit' or 'Frame', [start, end) the record's place in the whole text; and
  * `error(position, text)` for each piece that is no record, position being
  * the index the next record will have. Call end() after the last piece.
  */
@@ -112,7 +117,7 @@ export class RecordReader {
     const start = pendingFrom < 0 ? from : pendingFrom;
     const marker = simpleRecordAt(buffer, from, to);
     if (marker >= 0) {
-      const kind = buffer.charCodeAt(marker + 2) === 110 ? 'Enter' : 'Exit';
+      const kind = KIND_BY_LETTER[buffer.charCodeAt(marker + 2)];
       this.count++;
       this.record(buffer.slice(start, marker), kind, Number(buffer.slice(marker + kind.length + 2, to)),
                   this.base + start, this.base + to);

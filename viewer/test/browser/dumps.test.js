@@ -39,6 +39,16 @@ before(async () => {
   const depths = Array.from({ length: 100 }, (_, i) => i);
   await writeFile(files.deep, [...depths.map((i) => `f${i} Enter ${i}`), ...depths.reverse().map((i) => `f${i} Exit ${200 - i}`)].join(','));
   served['/dumps/deep.txt'] = files.deep;
+  // main calls f, which calls f, which calls f; then g.
+  files.recursive = join(folder, 'recursive.txt');
+  await writeFile(files.recursive, 'main Enter 0,f Enter 1,f Enter 2,f Enter 3,f Exit 5,f Exit 7,f Exit 10,' +
+                                   'g Enter 11,g Exit 12,main Exit 20');
+  served['/dumps/recursive.txt'] = files.recursive;
+  // Five frames marked by the tracer; the second, where b runs, is slow.
+  files.frames = join(folder, 'frames.txt');
+  await writeFile(files.frames, '1 Frame 0,a Enter 1,a Exit 3,2 Frame 33,b Enter 34,b Exit 120,3 Frame 130,' +
+                                'a Enter 131,a Exit 133,4 Frame 163,c Enter 164,c Exit 165,5 Frame 196');
+  served['/dumps/frames.txt'] = files.frames;
   files.odd = join(folder, 'odd.txt');
   await writeFile(files.odd, 'a Enter 0,b Exit 1,a Exit 4,c Enter 5,junk');
   served['/dumps/odd.txt'] = files.odd;
@@ -57,6 +67,21 @@ after(async () => {
 // from the worker.
 function pagerSays(dump, text) {
   return dump.locator('.pager-place').filter({ hasText: new RegExp(`^${text}$`) }).waitFor({ timeout: 10000 });
+}
+
+// A new page with the dump the server serves at `path`, once it is shown.
+async function openedDump(path) {
+  const page = await newPage();
+  await page.goto(`${base}/index.html?dump=${path}`);
+  const dump = page.locator('article.dump[data-state="ready"]');
+  await dump.waitFor({ timeout: 30000 });
+  return { page, dump };
+}
+
+// The rows of the table of functions, each its cells joined by spaces.
+function tableRows(dump) {
+  return dump.locator('.stats tbody tr').evaluateAll((trs) =>
+    trs.map((tr) => [...tr.children].map((td) => td.textContent).join(' ')));
 }
 
 async function newPage() {
@@ -137,10 +162,7 @@ test('a dump of 200,000 records opened from a file: drawn, zoomed to one call, p
 });
 
 test('?dump=URL opens a dump; records that do not pair up are listed', async () => {
-  const page = await newPage();
-  await page.goto(`${base}/index.html?dump=/dumps/odd.txt`);
-  const dump = page.locator('article.dump[data-state="ready"]');
-  await dump.waitFor({ timeout: 30000 });
+  const { page, dump } = await openedDump('/dumps/odd.txt');
   assert.equal(await dump.locator('.dump-summary').textContent(), '4 records from 0 ms to 5 ms.');
   assert.equal(await dump.getAttribute('data-balanced'), 'false');
   const problems = await dump.locator('.problems li').allTextContents();
@@ -150,10 +172,7 @@ test('?dump=URL opens a dump; records that do not pair up are listed', async () 
 });
 
 test('a stack deeper than the chart scrolls with the wheel, and says how deep it goes', async () => {
-  const page = await newPage();
-  await page.goto(`${base}/index.html?dump=/dumps/deep.txt`);
-  const dump = page.locator('article.dump[data-state="ready"]');
-  await dump.waitFor({ timeout: 30000 });
+  const { page, dump } = await openedDump('/dumps/deep.txt');
   const canvas = dump.locator('.chart canvas');
   await canvas.scrollIntoViewIfNeeded();
   assert.equal(await dump.locator('.chart-depth').textContent(), 'Depths 1 to 30 of 100: the wheel scrolls them.');
@@ -164,6 +183,91 @@ test('a stack deeper than the chart scrolls with the wheel, and says how deep it
   assert.equal(await dump.locator('.chart-depth').textContent(), 'Depths 6 to 36 of 100: the wheel scrolls them.');
   // The view in records is as it was: scrolling does not zoom.
   assert.equal(await canvas.getAttribute('data-view'), '0,200');
+  assert.deepEqual(page.problems, []);
+});
+
+test('find a function, step through its calls, sort the table; a recursive function counts its outermost call', async () => {
+  const { page, dump } = await openedDump('/dumps/recursive.txt');
+  const rows = () => tableRows(dump);
+  // f's total is its outermost call's, 1 to 10 ms; its self time counts each call once.
+  assert.deepEqual(await rows(), ['main 1 20 10 20', 'f 3 9 9 9', 'g 1 1 1 1']);
+
+  await dump.locator('.search').fill('F');
+  assert.equal(await dump.locator('.search-count').textContent(), '3 calls of 1 function(s) found; Enter goes to the next.');
+  assert.deepEqual(await dump.locator('.stats tbody tr.found td:first-child').allTextContents(), ['f']);
+  await dump.locator('.search').press('Enter');
+  const details = async () => dump.locator('.call-details dd').allTextContents();
+  assert.deepEqual(await details(), ['1 ms', '9 ms', '4 ms', '2', '2 to 7', 'main']);
+  await page.waitForFunction(() => document.querySelector('.records li.marked')?.textContent === 'f Enter 1');
+  await dump.locator('.search').press('Enter');
+  assert.deepEqual(await details(), ['2 ms', '5 ms', '3 ms', '3', '3 to 6', 'f ← main']);
+  await page.waitForFunction(() => document.querySelector('.records li.marked')?.textContent === 'f Enter 2');
+
+  // A heading sorts by its column, again the other way; a row finds its function.
+  await dump.locator('.stats th', { hasText: 'Calls' }).click();
+  assert.deepEqual((await rows()).map((row) => row.split(' ')[0]), ['f', 'g', 'main']);
+  await dump.locator('.stats th', { hasText: 'Calls' }).click();
+  assert.deepEqual((await rows()).map((row) => row.split(' ')[0]), ['g', 'main', 'f']);
+  await dump.locator('.stats tbody tr', { hasText: 'g' }).click();
+  assert.equal(await dump.locator('.search').inputValue(), 'g');
+  assert.equal(await dump.locator('.search-count').textContent(), '1 calls of 1 function(s) found; Enter goes to the next.');
+
+  // A stretch dragged on the ruler: records 7 to 10 hold the call of g alone.
+  const canvas = dump.locator('.chart canvas');
+  await canvas.scrollIntoViewIfNeeded();
+  const box = await canvas.boundingBox();
+  // Enter zoomed in on the calls found: 0 shows the whole trace again.
+  await canvas.focus();
+  await page.keyboard.press('0');
+  await page.mouse.move(box.x + box.width * 0.65, box.y + 5);
+  await page.mouse.down();
+  await page.mouse.move(box.x + box.width * 0.8, box.y + 5);
+  await page.mouse.move(box.x + box.width * 0.99, box.y + 5);
+  await page.mouse.up();
+  assert.equal(await dump.locator('.functions-title').textContent(), 'Functions of records 8 to 10');
+  assert.deepEqual(await rows(), ['g 1 1 1 1']);
+  assert.equal(await dump.locator('.analysis-scope').textContent(), 'of records 8 to 10: 1 calls');
+  assert.deepEqual(await dump.locator('.call-tree li').allTextContents(), ['g: 1 calls, 1 ms, 1 ms self']);
+  assert.deepEqual(await dump.locator('.callers li').allTextContents(), ['main: 1 calls, 1 ms']);
+  // A click on the ruler lets it go: the whole dump again, still sorted by
+  // calls, fewest first; its tree by path.
+  await page.mouse.click(box.x + box.width * 0.5, box.y + 5);
+  assert.equal(await dump.locator('.functions-title').textContent(), 'Functions');
+  assert.deepEqual((await rows()).map((row) => row.split(' ')[0]), ['g', 'main', 'f']);
+  // Deeper paths open when asked for.
+  await dump.locator('.call-tree summary', { hasText: 'f: 1 calls, 5 ms, 3 ms self' }).click();
+  await dump.getByText('f: 1 calls, 2 ms, 2 ms self', { exact: true }).waitFor();
+  assert.deepEqual(await dump.locator('.call-tree summary, .call-tree li:not(:has(details))').allTextContents(), [
+    'main: 1 calls, 20 ms, 10 ms self', 'f: 1 calls, 9 ms, 4 ms self', 'f: 1 calls, 5 ms, 3 ms self',
+    'f: 1 calls, 2 ms, 2 ms self', 'g: 1 calls, 1 ms, 1 ms self']);
+  assert.deepEqual(page.problems, []);
+});
+
+test('frame marks: a track above the chart, slow frames found by key, a frame selected by a click', async () => {
+  const { page, dump } = await openedDump('/dumps/frames.txt');
+  assert.equal(await dump.locator('.dump-summary').textContent(), '13 records from 0 ms to 196 ms.');
+  // A dump file says no frame rate: 30 frames a second.
+  assert.equal(await dump.locator('.frames-said').textContent(),
+               '5 frames, 1 over the budget; ] and [ on the chart go to the next and the previous.');
+  assert.equal(await dump.locator('.chart canvas.frames').getAttribute('data-frames'), '5');
+  const rows = () => tableRows(dump);
+  // ] goes to the slow frame: what ran in it is b.
+  const canvas = dump.locator('.chart canvas:not(.frames)');
+  await canvas.focus();
+  await page.keyboard.press(']');
+  assert.equal(await dump.locator('.analysis-scope').textContent(), 'of records 4 to 6: 1 calls');
+  assert.deepEqual(await rows(), ['b 1 86 86 86']);
+  // A click on the track selects the frame there: the fourth, where c runs.
+  await page.keyboard.press('0');
+  const track = await dump.locator('.chart canvas.frames').boundingBox();
+  await page.mouse.click(track.x + track.width * (10.5 / 13), track.y + track.height / 2);
+  assert.equal(await dump.locator('.analysis-scope').textContent(), 'of records 10 to 12: 1 calls');
+  assert.deepEqual(await rows(), ['c 1 1 1 1']);
+  // A tighter budget finds more slow frames.
+  await dump.locator('.budget').fill('30');
+  await dump.locator('.budget').press('Enter');
+  assert.equal(await dump.locator('.frames-said').textContent(),
+               '5 frames, 4 over the budget; ] and [ on the chart go to the next and the previous.');
   assert.deepEqual(page.problems, []);
 });
 

@@ -64,17 +64,25 @@ async function downloaded(page, dump, selector) {
   return readFile(await download.path(), 'utf8');
 }
 
+// What the page says the tracer does, and what to do.
+const collecting = (page) => page.textContent('#collecting');
+const steps = (page) => page.locator('#steps li').allTextContents();
+
 // Gives the movie the keyboard, releases F12, lets it play a second,
-// releases F12 again: the first dump's view, once it is shown.
+// releases F12 again: the first dump's view, once it is shown. The page
+// says whether the tracer collects all along.
 async function recordOnce(page) {
   const player = page.locator('ruffle-player');
   await player.click();
   await player.focus();
+  assert.equal(await collecting(page), 'Not collecting. F12 starts.');
   await page.keyboard.down('F12');
   await page.keyboard.up('F12');
+  assert.equal(await collecting(page), 'Collecting. F12 stops and sends the records.');
   await page.waitForTimeout(1000);
   await page.keyboard.down('F12');
   await page.keyboard.up('F12');
+  assert.equal(await collecting(page), 'Not collecting. F12 starts.');
   const dump = page.locator('article.dump[data-dump="1"][data-state="ready"]');
   await dump.waitFor({ timeout: 15000 });
   return dump;
@@ -89,6 +97,10 @@ test('records the demo movie with F12 and shows its calls, from plain files', as
   await page.goto(`${base}/index.html?movie=test/fixtures/demo-traced.swf`);
   await page.waitForSelector('body[data-movie="loaded"]', { timeout: 30000 });
   assert.match(await page.textContent('#status'), /^test\/fixtures\/demo-traced\.swf is playing\. Click it/);
+  // Its tracer waits for F12.
+  assert.deepEqual(await steps(page), ['Click the movie so that it has the keyboard.',
+    'Press and release F12 to start collecting.', 'Use the movie.',
+    'Press and release F12 again: the movie sends its records and they appear below.']);
   await page.waitForTimeout(500);
 
   const dump = await recordOnce(page);
@@ -154,6 +166,11 @@ test('plays a movie of a folder by its path; what it loads is traced on request 
     assert.equal(await page.getAttribute('body', 'data-traced'), 'now');
     assert.match(await page.textContent('#status'),
                  /^\/movies\/main\.swf is playing, traced by the server\. Its tracer collects from its start/);
+    assert.deepEqual(await steps(page), ['Click the movie so that it has the keyboard.',
+      'Use the movie: its tracer has collected since the movie started.',
+      'Press and release F12: the movie sends its records and they appear below.',
+      'Press and release F12 again to collect anew, and once more to send what came since.']);
+    assert.equal(await collecting(page), 'Collecting. F12 stops and sends the records.');
     const player = page.locator('ruffle-player');
     await player.click();
     await player.focus();
@@ -161,6 +178,7 @@ test('plays a movie of a folder by its path; what it loads is traced on request 
     // Collecting from the start, one release stops and sends.
     await page.keyboard.down('F12');
     await page.keyboard.up('F12');
+    assert.equal(await collecting(page), 'Not collecting. F12 starts.');
     const dump = page.locator('article.dump[data-dump="1"][data-state="ready"]');
     await dump.waitFor({ timeout: 15000 });
     await dump.locator('.raw summary').click();
@@ -189,6 +207,7 @@ test('records handed over in pieces while the tracer collects join its save in o
     const collecting = page.locator('article.dump[data-dump="1"][data-state="collecting"][data-pieces="3"]');
     await collecting.waitFor({ timeout: 30000 });
     assert.match(await collecting.locator('.dump-summary').textContent(), /^Collecting: 30 records handed over so far, in 3 piece\(s\)/);
+    assert.equal(await page.textContent('#collecting'), 'Collecting: 30 records handed over so far. F12 stops and sends the records.');
     const player = page.locator('ruffle-player');
     await player.click();
     await player.focus();

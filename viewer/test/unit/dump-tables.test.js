@@ -72,6 +72,22 @@ test('the records a page at a time, written back as they stood in the text', () 
   assert.equal(written.join(''), text);
 });
 
+test('frame marks: kept apart from the calls, each with how long its frame lasted, written back as they came', () => {
+  const text = '1 Frame 0,a Enter 1,a Exit 5,2 Frame 33,b Enter 34,b Exit 36,3 Frame 66,junk Frame 70';
+  const model = analyseText(text);
+  assert.equal(model.records, 7);
+  assert.deepEqual(model.tables.recordsText(0, 7), text.split(',').slice(0, 7));
+  assert.deepEqual(model.stats.map((row) => `${row.name} ${row.calls} ${row.total}`), ['a 1 4', 'b 1 2']);
+  const { frames, calls } = model;
+  assert.deepEqual([...frames.number], [1, 2, 3]);
+  assert.deepEqual([...frames.record], [0, 3, 6]);
+  assert.deepEqual([...frames.time], [0, 33, 66]);
+  assert.deepEqual([...frames.duration], [33, 33, 0]);
+  // A call's records are counted among all of them.
+  assert.deepEqual([...calls.first], [1, 4]);
+  assert.deepEqual(model.errors, [{ position: 7, text: 'junk Frame 70' }]);
+});
+
 test('names past 32,768 and times past whole 32-bit numbers widen their columns, nothing lost', () => {
   const records = Array.from({ length: 40000 }, (_, i) => `n${i} Enter ${i === 30000 ? 2.5 : i * 100000}`);
   const { tables } = analyseText(records.join(','));
