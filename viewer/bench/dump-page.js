@@ -7,9 +7,10 @@
 // the chart drawn (from the file chosen; from the save), the time of a
 // zoom step (from the whole trace down to one call), the page's
 // JavaScript heap and the private memory of the renderer process that
-// holds the page and its worker, at its peak and at the end; then how
-// long a search, a stretch selected on the ruler and a click on a call
-// take to answer.
+// holds the page and its worker, at its peak until the zoom steps are
+// done; then how long a search, a stretch selected on the ruler (its
+// table and call tree) and a click on a call take to answer, and the
+// renderer's memory after them.
 //
 // usage: node bench/dump-page.js [RECORDS ...] [--live RECORDS]   (from viewer/, or npm run bench:page)
 //        node bench/dump-page.js --viewer DIR --as-save [RECORDS ...]
@@ -221,11 +222,12 @@ async function measure(size, file, server, live = false) {
       }
       return times;
     });
-    const reading = await readingTimes(page);
     const heap = await page.evaluate(() => performance.memory.usedJSHeapSize / 2 ** 20);
+    const peak = renderer.stop();
     const summary = await page.textContent('article.dump .dump-summary');
+    const reading = await readingTimes(page);
     if (process.env.STEPS) console.log(steps.map((t, i) => `${i}:${t.toFixed(0)}`).filter((x) => Number(x.split(":")[1]) > 10).join(" "));
-    return { size, chartMs, wallMs, steps, heap, peak: renderer.stop(), renderer: rendererMegabytes(), problems, summary, reading };
+    return { size, chartMs, wallMs, steps, heap, peak, renderer: rendererMegabytes(), problems, summary, reading };
   } finally {
     await browser.close();
   }
@@ -264,7 +266,7 @@ function row(label, result) {
 
 try {
   console.log(`${viewer ? `viewer at ${viewer}, ` : ''}${asSave ? 'each dump handed over as a movie\'s save' : 'each dump opened from a file'}`);
-  console.log('records            | to chart (ms) | zoom steps | zoom step median / max (ms) | page JS heap (MB) | renderer peak / end (MB)');
+  console.log('records            | to chart (ms) | zoom steps | zoom step median / max (ms) | page JS heap (MB) | renderer peak / after reading (MB)');
   for (const size of SIZES) {
     await writeDump(size);
     try {

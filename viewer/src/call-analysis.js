@@ -8,18 +8,19 @@ import { CALL_FLAGS } from './dump-tables.js';
 const longestFirst = (rows) => rows.sort((a, b) => b.total - a.total || a.name.localeCompare(b.name));
 
 // A path of the call tree. Its children, the longest first, are sorted
-// when first asked for: a tree of many paths is mostly never shown.
+// when first asked for: a tree of many paths is mostly never shown, and
+// most paths end where they are.
 class TreeNode {
   constructor(name) {
     this.name = name;
     this.calls = 0;
     this.total = 0;
     this.self = 0;
-    this.below = new Map();
+    this.below = null;
   }
 
   get children() {
-    this.sorted ??= longestFirst([...this.below.values()]);
+    this.sorted ??= this.below ? longestFirst([...this.below.values()]) : [];
     return this.sorted;
   }
 }
@@ -41,6 +42,20 @@ export function callOrder(calls) {
   return order;
 }
 
+// Visits the calls in `order` (callOrder's) as they open, each with the
+// call that holds it (-1 for none): visit(id, caller); and each as it
+// closes, before the next opens: visit(-1, -1, closed).
+function walkCalls(calls, order, visit) {
+  const { first, last } = calls;
+  const open = [];
+  for (let i = 0; i < order.length; i++) {
+    const id = order[i];
+    while (open.length && last[open[open.length - 1]] < first[id]) visit(-1, -1, open.pop());
+    visit(id, open.length ? open[open.length - 1] : -1);
+    open.push(id);
+  }
+}
+
 /**
  * The calls that begin in [from, to) on `axis` ('sequence': record
  * indexes; 'time': ms after calls.origin), every call when `from` is null:
@@ -50,12 +65,10 @@ export function callOrder(calls) {
  */
 export function analyseRange(calls, names, order, { axis = 'sequence', from = null, to = null } = {}) {
   const begin = axis === 'time' ? calls.start : calls.first;
-  const { first, last, name, duration, self } = calls;
-  const caller = new Int32Array(calls.count).fill(-1);
-  const inside = new Uint8Array(calls.count);
+  const { name, duration, self } = calls;
+  const inRange = (id) => from === null || (begin[id] >= from && begin[id] < to);
   // The calls open where the walk stands, and their nodes in the tree (null
   // for calls before the range).
-  const open = [];
   const openNodes = [];
   // Per name, how many of its calls in the range are open: a call inside
   // one of its own name adds nothing to the total.
@@ -64,19 +77,16 @@ export function analyseRange(calls, names, order, { axis = 'sequence', from = nu
   // Per name, its row of the table.
   const byName = new Array(names.length);
   let count = 0;
-  for (let i = 0; i < order.length; i++) {
-    const id = order[i];
-    while (open.length && last[open[open.length - 1]] < first[id]) {
-      const closed = open.pop();
+  walkCalls(calls, order, (id, caller, closed) => {
+    if (closed !== undefined) {
       if (openNodes.pop()) openOfName[name[closed]] -= 1;
+      return;
     }
-    caller[id] = open.length ? open[open.length - 1] : -1;
     let node = null;
-    if (from === null || (begin[id] >= from && begin[id] < to)) {
-      inside[id] = 1;
+    if (inRange(id)) {
       count += 1;
       const holder = openNodes.length ? openNodes[openNodes.length - 1] : null;
-      const siblings = holder ? holder.below : roots;
+      const siblings = holder ? (holder.below ??= new Map()) : roots;
       node = siblings.get(name[id]);
       if (!node) {
         node = new TreeNode(names[name[id]]);
@@ -96,9 +106,8 @@ export function analyseRange(calls, names, order, { axis = 'sequence', from = nu
       if (duration[id] > row.max) row.max = duration[id];
       openOfName[name[id]] += 1;
     }
-    open.push(id);
     openNodes.push(node);
-  }
+  });
   return {
     calls: count,
     stats: longestFirst(byName.filter(Boolean)),
@@ -106,14 +115,14 @@ export function analyseRange(calls, names, order, { axis = 'sequence', from = nu
     /** Who called the function `wanted` in the range: { name, calls, total }, the longest first; '(top)' for none. */
     callers(wanted) {
       const by = new Map();
-      for (let id = 0; id < calls.count; id++) {
-        if (!inside[id] || names[name[id]] !== wanted) continue;
-        const who = caller[id] >= 0 ? names[name[caller[id]]] : '(top)';
+      walkCalls(calls, order, (id, caller, closed) => {
+        if (closed !== undefined || names[name[id]] !== wanted || !inRange(id)) return;
+        const who = caller >= 0 ? names[name[caller]] : '(top)';
         const row = by.get(who) ?? { name: who, calls: 0, total: 0 };
         row.calls += 1;
         row.total += duration[id];
         by.set(who, row);
-      }
+      });
       return longestFirst([...by.values()]);
     },
   };
