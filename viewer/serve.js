@@ -11,7 +11,7 @@ import { join, normalize, resolve, sep } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { parseArgs } from 'node:util';
 import { traceUploads } from './src/trace-upload.js';
-import { MOVIES_PATH, MovieFolder } from './src/movie-folder.js';
+import { MOVIES_PATH, MovieFolder, moviePath } from './src/movie-folder.js';
 import { contentType } from './src/content-type.js';
 import { serverEventMessage } from './src/file-messages.js';
 import { endRunningTools } from './src/tools.js';
@@ -204,7 +204,7 @@ if (process.argv[1] && fileURLToPath(import.meta.url) === process.argv[1]) {
     const { movies: found, more } = await movies.movieList();
     console.log(`The movies of ${values.movies}, listed at ${address}${MOVIES_PATH.slice(1)}:`);
     for (const movie of found.slice(0, STARTING_MOVIES)) {
-      console.log(`  ${address}?movie=${MOVIES_PATH}${movie.split('/').map(encodeURIComponent).join('/')}`);
+      console.log(`  ${address}?movie=${moviePath(movie)}`);
     }
     const others = found.length - STARTING_MOVIES;
     if (others > 0 || more) console.log(`  and ${more ? 'more than ' : ''}${Math.max(others, 0)} more`);

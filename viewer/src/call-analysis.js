@@ -108,12 +108,15 @@ export function analyseRange(calls, names, order, { axis = 'sequence', from = nu
     }
     openNodes.push(node);
   });
+  // The callers of each function asked for: each costs a walk of all calls.
+  const callersOf = new Map();
   return {
     calls: count,
     stats: longestFirst(byName.filter(Boolean)),
     tree: longestFirst([...roots.values()]),
     /** Who called the function `wanted` in the range: { name, calls, total }, the longest first; '(top)' for none. */
     callers(wanted) {
+      if (callersOf.has(wanted)) return callersOf.get(wanted);
       const by = new Map();
       walkCalls(calls, order, (id, caller, closed) => {
         if (closed !== undefined || names[name[id]] !== wanted || !inRange(id)) return;
@@ -123,7 +126,8 @@ export function analyseRange(calls, names, order, { axis = 'sequence', from = nu
         row.total += duration[id];
         by.set(who, row);
       });
-      return longestFirst([...by.values()]);
+      callersOf.set(wanted, longestFirst([...by.values()]));
+      return callersOf.get(wanted);
     },
   };
 }

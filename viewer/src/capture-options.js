@@ -7,7 +7,7 @@ import { dirname, isAbsolute, relative, sep } from 'node:path';
 import { fail } from './failure.js';
 import { CLOCKS, FLUSH_EVERY, TOOL_TIMEOUT } from './trace-movie.js';
 import { TOOL_TIMEOUT_PROBLEM, parseToolTimeout } from './lifetime.js';
-import { MOVIES_PATH } from './movie-folder.js';
+import { moviePath } from './movie-folder.js';
 
 export const USAGE = `usage: vimbrel-capture MOVIE.swf [--seconds N] [--out DIR] [--keep DIR] [--root DIR]
                        [--no-stand-ins] [--clock=date|getTimer] [--flush-every N] [--chrome] [--all]
@@ -155,6 +155,6 @@ export async function servedFolder(options) {
   if (way.startsWith(`..${sep}`) || way === '..' || isAbsolute(way)) {
     fail(`${options.movie} is not inside ${options.root}, the folder served`);
   }
-  return { root, movie, url: MOVIES_PATH + way.split(sep).map(encodeURIComponent).join('/') };
+  return { root, movie, url: moviePath(way.split(sep).join('/')) };
 }
 

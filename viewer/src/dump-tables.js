@@ -285,10 +285,10 @@ export class DumpTables {
   }
 }
 
-// FNV-1a over text[0, length).
-function hash(text, length) {
-  let value = 0x811c9dc5;
-  for (let i = 0; i < length; i++) value = Math.imul(value ^ text.charCodeAt(i), 0x01000193);
+// FNV-1a over text[from, to), going on from `value`, the hash of what
+// came before.
+function hash(text, from, to, value = 0x811c9dc5) {
+  for (let i = from; i < to; i++) value = Math.imul(value ^ text.charCodeAt(i), 0x01000193);
   return value >>> 0;
 }
 
@@ -312,12 +312,17 @@ export class EarlierSaves {
     const earlier = this.saves.get(movie);
     if (!earlier || text.length < earlier.length) return null;
     if (text.length > earlier.length && text[earlier.length] !== ',') return null;
-    if (hash(text, earlier.length) !== earlier.hash) return null;
+    const prefix = hash(text, 0, earlier.length);
+    // The hash of all of `text` goes on from it, when the save is remembered.
+    this.hashed = { text, length: earlier.length, value: prefix };
+    if (prefix !== earlier.hash) return null;
     return { skip: Math.min(earlier.length + 1, text.length), records: earlier.records };
   }
 
   /** Keeps `text`, holding `records` records, as the movie's last save. */
   remember(movie, text, records) {
-    this.saves.set(movie, { length: text.length, hash: hash(text, text.length), records });
+    const known = this.hashed?.text === text ? this.hashed : { length: 0, value: undefined };
+    this.hashed = null;
+    this.saves.set(movie, { length: text.length, hash: hash(text, known.length, text.length, known.value), records });
   }
 }

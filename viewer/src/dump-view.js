@@ -231,7 +231,7 @@ export class DumpView {
   showStats(stats) {
     const body = this.view.querySelector('.stats tbody');
     const all = this.view.querySelector('.all-functions');
-    this.table = { stats, sortedBy: 'total', descending: true, shown: TABLE_ROWS };
+    this.table = { stats, rows: null, sortedBy: 'total', descending: true, shown: TABLE_ROWS };
     all.addEventListener('click', () => {
       this.table.shown = Infinity;
       this.fillTable();
@@ -242,6 +242,7 @@ export class DumpView {
         const key = heading.dataset.sort;
         table.descending = key === table.sortedBy ? !table.descending : key !== 'name';
         table.sortedBy = key;
+        table.rows = null;
         for (const other of this.view.querySelectorAll('.stats th')) other.removeAttribute('aria-sort');
         heading.setAttribute('aria-sort', table.descending ? 'descending' : 'ascending');
         this.fillTable();
@@ -260,10 +261,13 @@ export class DumpView {
     this.fillTable();
   }
 
+  // The table's rows in their order, sorted again only when the order or
+  // the rows change (rows null), not for each letter typed in Find.
   fillTable() {
     const { stats, sortedBy, descending, shown } = this.table;
     const order = sortedBy === 'name' ? (a, b) => a.name.localeCompare(b.name) : (a, b) => a[sortedBy] - b[sortedBy];
-    const rows = [...stats].sort((a, b) => (descending ? -1 : 1) * order(a, b) || a.name.localeCompare(b.name));
+    this.table.rows ??= [...stats].sort((a, b) => (descending ? -1 : 1) * order(a, b) || a.name.localeCompare(b.name));
+    const { rows } = this.table;
     fillStats(this.view.querySelector('.stats tbody'), rows, shown, this.found);
     const all = this.view.querySelector('.all-functions');
     all.hidden = rows.length <= shown;
@@ -295,6 +299,7 @@ export class DumpView {
     this.view.querySelector('.analysis-scope').textContent = `${scope}: ${this.analysis.calls} calls`;
     this.view.querySelector('.functions-title').textContent = this.range ? `Functions ${scope}` : 'Functions';
     this.table.stats = this.range ? this.analysis.stats : this.model.stats;
+    this.table.rows = null;
     this.fillTable();
     this.view.querySelector('.call-tree').replaceChildren(treeList(this.analysis.tree));
     this.showCallers();

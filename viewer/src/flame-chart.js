@@ -11,6 +11,7 @@
 
 import { CALL_FLAGS } from './dump-tables.js';
 import { FrameTrack } from './frame-track.js';
+import { clearedCanvas } from './canvas.js';
 
 const ROW = 18;
 const RULER = 18;
@@ -135,22 +136,13 @@ export class FlameChart {
   /** Draws what is in view; returns how many boxes it drew. */
   draw() {
     const started = performance.now();
-    const ratio = window.devicePixelRatio || 1;
     const width = Math.max(this.box.clientWidth, 300);
     const rows = this.calls.depthCount;
     const height = Math.min(rows * ROW, MOST_HEIGHT) + RULER;
     this.top = Math.max(0, Math.min(this.top, rows * ROW + RULER - height));
-    if (this.canvas.width !== Math.round(width * ratio) || this.canvas.height !== Math.round(height * ratio)) {
-      this.canvas.width = Math.round(width * ratio);
-      this.canvas.height = Math.round(height * ratio);
-      this.canvas.style.width = `${width}px`;
-      this.canvas.style.height = `${height}px`;
-    }
     this.width = width;
     this.height = height;
-    const context = this.canvas.getContext('2d');
-    context.setTransform(ratio, 0, 0, ratio, 0, 0);
-    context.clearRect(0, 0, width, height);
+    const context = clearedCanvas(this.canvas, width, height);
     context.font = '11px system-ui, sans-serif';
     context.textBaseline = 'middle';
     const [v0, v1] = this.view;

@@ -4,6 +4,8 @@
 // frame's stretch, as a drag on the ruler does; ] and [ on the chart go to
 // the next and the previous slow frame.
 
+import { clearedCanvas } from './canvas.js';
+
 const HEIGHT = 34;
 const CALM = 'hsl(210 30% 70%)';
 const SLOW = 'hsl(8 80% 55%)';
@@ -79,30 +81,24 @@ export class FrameTrack {
   }
 
   draw() {
-    const ratio = window.devicePixelRatio || 1;
     const width = this.chart.width;
-    if (this.canvas.width !== Math.round(width * ratio) || this.canvas.height !== Math.round(HEIGHT * ratio)) {
-      this.canvas.width = Math.round(width * ratio);
-      this.canvas.height = Math.round(HEIGHT * ratio);
-      this.canvas.style.width = `${width}px`;
-      this.canvas.style.height = `${HEIGHT}px`;
-    }
-    const context = this.canvas.getContext('2d');
-    context.setTransform(ratio, 0, 0, ratio, 0, 0);
-    context.clearRect(0, 0, width, HEIGHT);
+    const context = clearedCanvas(this.canvas, width, HEIGHT);
     const [v0, v1] = this.chart.view;
     const scale = width / (v1 - v0);
     // Two budgets fill the track; the budget is a line across it.
     const tallest = 2 * this.budget;
     const budgetY = HEIGHT - (HEIGHT - 2) / 2;
+    // A frame's bar, as tall as it lasted.
+    const bar = (left, wide, duration) => {
+      context.fillStyle = duration > this.budget ? SLOW : CALM;
+      const tall = Math.max(2, Math.min(duration / tallest, 1) * (HEIGHT - 2));
+      context.fillRect(left, HEIGHT - tall, wide, tall);
+    };
     // Frames narrower than a pixel share it: the longest of them shows.
     let pixel = -1;
     let longest = 0;
     const flush = () => {
-      if (pixel < 0) return;
-      context.fillStyle = longest > this.budget ? SLOW : CALM;
-      const tall = Math.max(2, Math.min(longest / tallest, 1) * (HEIGHT - 2));
-      context.fillRect(pixel, HEIGHT - tall, 1, tall);
+      if (pixel >= 0) bar(pixel, 1, longest);
     };
     let drawn = 0;
     for (let i = Math.max(this.frameBy(v0), 0); i < this.frames.count; i++) {
@@ -122,9 +118,7 @@ export class FrameTrack {
       } else {
         flush();
         pixel = -1;
-        context.fillStyle = duration > this.budget ? SLOW : CALM;
-        const tall = Math.max(2, Math.min(duration / tallest, 1) * (HEIGHT - 2));
-        context.fillRect(left, HEIGHT - tall, Math.max(right - left - 1, 1), tall);
+        bar(left, Math.max(right - left - 1, 1), duration);
       }
       drawn += 1;
     }

@@ -19,6 +19,11 @@ import { emptyMovie } from './swf.js';
 /** Where the server serves a folder of movies. */
 export const MOVIES_PATH = '/movies/';
 
+/** The URL path of the file at `path` below the folder, its parts joined by '/'. */
+export function moviePath(path) {
+  return MOVIES_PATH + path.split('/').map(encodeURIComponent).join('/');
+}
+
 // True when `path` is `folder` or inside it.
 function isWithin(folder, path) {
   const way = relative(folder, path);
@@ -250,7 +255,7 @@ export class MovieFolder {
     const { movies, more } = await this.movieList();
     const escape = (text) => text.replace(/[&<>"']/g, (c) => `&#${c.charCodeAt(0)};`);
     const items = movies.map((movie) => {
-      const url = `/?movie=${encodeURIComponent(MOVIES_PATH + movie.split('/').map(encodeURIComponent).join('/'))}`;
+      const url = `/?movie=${encodeURIComponent(moviePath(movie))}`;
       return `<li><a href="${escape(url)}">${escape(movie)}</a></li>`;
     });
     const body = '<!doctype html>\n<html lang="en"><head><meta charset="utf-8"><title>Movies</title>' +

@@ -140,4 +140,8 @@ test('a save that begins with all of the movie\'s last repeats it: only the rest
   assert.equal(saves.repeated(1, first.slice(0, -1)), null);
   assert.equal(saves.repeated(1, `${first}0`), null);
   assert.equal(saves.repeated(1, `x${second.slice(1)}`), null);
+  // A save remembered after it was found to repeat is known as a whole next time.
+  assert.notEqual(saves.repeated(1, second), null);
+  saves.remember(1, second, 1200);
+  assert.deepEqual(saves.repeated(1, `${second},x Enter 1`), { skip: second.length + 1, records: 1200 });
 });
