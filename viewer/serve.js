@@ -1,6 +1,7 @@
 // Serves the viewer on 127.0.0.1 (port 8080, or PORT):
 //   node serve.js [--movies DIR] [--no-stand-ins] [--flasm PATH] [--vimbrel PATH]
-//                 [--tool-timeout SECONDS] [--only PATTERN]... [--skip PATTERN]...
+//                 [--tool-timeout SECONDS] [--no-frames] [--no-events]
+//                 [--only PATTERN]... [--skip PATTERN]...
 // A movie without a tracer that the page opens is traced here (POST /trace);
 // the movies of DIR are served at /movies/, each traced when first asked for.
 import { createServer } from 'node:http';
@@ -148,7 +149,7 @@ const STARTING_MOVIES = 10;
 
 function usage(problem) {
   process.stderr.write(`${problem}\nusage: npm start -- [--movies DIR] [--no-stand-ins] [--flasm PATH] [--vimbrel PATH] ` +
-                       '[--tool-timeout SECONDS] [--only PATTERN]... [--skip PATTERN]...\n');
+                       '[--tool-timeout SECONDS] [--no-frames] [--no-events] [--only PATTERN]... [--skip PATTERN]...\n');
   process.exit(2);
 }
 
@@ -159,7 +160,7 @@ if (process.argv[1] && fileURLToPath(import.meta.url) === process.argv[1]) {
       options: {
         movies: { type: 'string' }, 'no-stand-ins': { type: 'boolean' },
         flasm: { type: 'string' }, vimbrel: { type: 'string' },
-        'tool-timeout': { type: 'string' },
+        'tool-timeout': { type: 'string' }, 'no-frames': { type: 'boolean' }, 'no-events': { type: 'boolean' },
         only: { type: 'string', multiple: true }, skip: { type: 'string', multiple: true },
       },
     }));
@@ -168,8 +169,10 @@ if (process.argv[1] && fileURLToPath(import.meta.url) === process.argv[1]) {
   }
   const toolTimeout = parseToolTimeout(values['tool-timeout'] ?? TOOL_TIMEOUT);
   if (toolTimeout === null) usage(TOOL_TIMEOUT_PROBLEM);
-  // The page takes the records that tracers hand over as they collect.
+  // The page takes the records that tracers hand over as they collect, and
+  // shows frames and the code outside functions.
   const tools = { flasm: values.flasm, vimbrel: values.vimbrel, toolTimeout, flushEvery: FLUSH_EVERY,
+                  frames: !values['no-frames'], events: !values['no-events'],
                   only: values.only ?? [], skip: values.skip ?? [] };
   let movies = null;
   let work = null;

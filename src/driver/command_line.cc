@@ -56,7 +56,8 @@ const ValueOption kValueOptions[] = {
        return std::string();
      }},
 };
-const char* const kFlagOptions[] = {"--collect-from-start", "--list-functions",
+const char* const kFlagOptions[] = {"--collect-from-start", "--frames",
+                                    "--events", "--list-functions",
                                     "--help", "-h"};
 
 // True when `word` is one of our options, with or without its value.
@@ -125,6 +126,14 @@ CommandLine parse_command_line(const std::vector<std::string>& arguments) {
     }
     if (argument == "--collect-from-start") {
       command_line.collect_from_start = true;
+      continue;
+    }
+    if (argument == "--frames") {
+      command_line.mark_frames = true;
+      continue;
+    }
+    if (argument == "--events") {
+      command_line.trace_events = true;
       continue;
     }
     if (argument == "--list-functions") {

@@ -12,6 +12,10 @@ struct CommandLine {
   std::string input;
   Clock clock = Clock::kGetTimer;
   bool collect_from_start = false;
+  /// The tracer marks each frame of the player.
+  bool mark_frames = false;
+  /// Frame scripts and button and clip handlers are traced too.
+  bool trace_events = false;
   /// Records the tracer hands over at a time while collecting; 0: none.
   long flush_every = 0;
   /// Trace only functions whose names match one of `only`, if any is given,

@@ -30,6 +30,13 @@ const char* const options_help[] = {
     "\"FSCommand:records\"",
     "                     while collecting, for hosts that take them (0: "
     "none).",
+    "   --frames          marks the start of each frame of the player with "
+    "a record,",
+    "                     \"N Frame t\".",
+    "   --events          traces frame scripts and button and clip handlers "
+    "too, under",
+    "                     names such as \"frame 3\" and \"clip 78 "
+    "onClipEvent load\".",
     "   --list-functions  prints the names that would be traced, each after "
     "the",
     "                     number of its functions, and writes no file.",

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "passone/event_blocks.h"
 #include "passone/movie_layout.h"
 #include "passone/templates.h"
 #include "scan/string_literal.h"
@@ -30,6 +31,7 @@ int constants_seen() {
     collect_pool_names(run_state.line);
     emit_lines(run_prologue_template());
   }
+  write_pending_frame_entry();
   run_state.state = Scan;
   return 1;
 }

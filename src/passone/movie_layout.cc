@@ -85,7 +85,8 @@ void place_tracer() {
   // Where the tracer goes does not depend on which functions --only and
   // --skip leave out.
   bool traced = run_state.functions_recognised > 0;
-  bool needed = layout.first_frame_with_pool || (traced && layout.first_frame);
+  bool needed = layout.first_frame_with_pool ||
+                ((traced || run_state.mark_frames) && layout.first_frame);
   run_state.tracer_in_intermediate = run_state.constants_done != 0;
   run_state.tracer_frame = 0;
   run_state.tracer_in_init_clip = false;

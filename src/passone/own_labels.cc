@@ -19,6 +19,7 @@ constexpr TracerLabel kTracerLabels[] = {
     {"label10000000", "label10000000"},
     {"label1000001", "label1000001"},
     {"label1000002", "label1000002"},
+    {"label1000003", "label1000003"},
 };
 
 bool StartsWith(std::string_view text, std::string_view prefix) {

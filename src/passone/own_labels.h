@@ -5,10 +5,10 @@
 #include <string_view>
 
 // flasm refuses a label defined twice, and the tracer's code and the
-// islands bring labels of their own: label10000000, label1000001,
-// label1000002, vimbrel_tracer_ready, vimbrel_hopN and vimbrel_skipN. A text
-// that already defines one of them (one traced before, say) gets them all
-// under a prefix it does not use: vimbrel2_label10000000, vimbrel2_hopN...
+// islands bring labels of their own: label10000000 to label1000003,
+// vimbrel_tracer_ready, vimbrel_hopN and vimbrel_skipN. A text that already
+// defines one of them (one traced before, say) gets them all under a prefix
+// it does not use: vimbrel2_label10000000, vimbrel2_hopN...
 
 /// False when a line whose first token is `token` surely defines no label
 /// that vimbrel might write: asked of every line, so quick.

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "passone/event_blocks.h"
 #include "passone/movie_layout.h"
 #include "passone/own_labels.h"
 #include "passone/register_names.h"
@@ -62,8 +63,14 @@ int read_line_start(std::string_view& token) {
   note_register_line(token);
   if (may_define_label_like_ours(token))
     note_label_line(run_state.line);
-  if (!run_state.function_stack.empty() && OpensNestedBlock(token))
-    ++run_state.function_stack.back().open_blocks;
+  if (!run_state.function_stack.empty()) {
+    if (OpensNestedBlock(token))
+      ++run_state.function_stack.back().open_blocks;
+  } else if (run_state.events.enabled) {
+    note_event_place(token);
+    if (run_state.events.open && OpensNestedBlock(token))
+      ++run_state.events.open->open_blocks;
+  }
   return 1;
 }
 
@@ -71,6 +78,7 @@ void hand_on_as_scan(std::string_view token) {
   if (token_matches(token, FrameSeen)) {
     run_state.state = FrameSeen;
     emit_line();
+    open_frame_block(token);
   } else if (token_matches(token, FunctionLine)) {
     run_state.state = FunctionLine;
   } else if (token_matches(token, FunctionEnd)) {
@@ -79,6 +87,8 @@ void hand_on_as_scan(std::string_view token) {
     run_state.state = FunctionReturn;
   } else if (token_matches(token, PushLine)) {
     run_state.state = PushLine;
+  } else if (open_handler_block(token)) {
+    run_state.state = Scan;
   } else {
     run_state.state = Scan;
     emit_line();
@@ -102,6 +112,7 @@ int frame_seen() {
     run_state.state = ConstantsSeen;
     emit_line();
   } else {
+    write_pending_frame_entry();
     hand_on_as_scan(token);
   }
   return 1;

@@ -371,6 +371,138 @@ const char* const kDateStampFromRegisters[] = {
     nullptr,
 };
 
+// With --frames: .frame = 0, and .markFrame(), which counts a frame and,
+// while collecting, appends "frame Frame t".
+const char* const kFrameCount[] = {
+    "    push '_global'",
+    "    getVariable",
+    "    push '_tracer_'",
+    "    getMember",
+    "    push 'frame'",
+    "    push 0",
+    "    setMember",
+    nullptr,
+};
+const char* const kMarkFrameHead[] = {
+    "    push '_global'",
+    "    getVariable",
+    "    push '_tracer_'",
+    "    getMember",
+    "    push 'markFrame'",
+    "    function  ()",
+    "      push 'this'",
+    "      getVariable",
+    "      push 'frame'",
+    "      push 'this'",
+    "      getVariable",
+    "      push 'frame'",
+    "      getMember",
+    "      increment",
+    "      setMember",
+    "      push 'this'",
+    "      getVariable",
+    "      push 'collect'",
+    "      getMember",
+    "      not",
+    "      branchIfTrue label1000003",
+    "      push 'this'",
+    "      getVariable",
+    "      push 'traces'",
+    "      getMember",
+    "      push 'this'",
+    "      getVariable",
+    "      push 'traces'",
+    "      getMember",
+    "      push 'length'",
+    "      getMember",
+    "      push 'this'",
+    "      getVariable",
+    "      push 'frame'",
+    "      getMember",
+    "      push ' Frame '",
+    "      add",
+    nullptr,
+};
+const char* const kDateMarkFrameHead[] = {
+    "    push '_global'",
+    "    getVariable",
+    "    push '_tracer_'",
+    "    getMember",
+    "    push 'markFrame'",
+    "    function2 () (r:1='this', r:2='_global')",
+    "      push r:this, 'frame', r:this, 'frame'",
+    "      getMember",
+    "      increment",
+    "      setMember",
+    "      push r:this, 'collect'",
+    "      getMember",
+    "      not",
+    "      branchIfTrue label1000003",
+    "      push r:this, 'traces'",
+    "      getMember",
+    "      setRegister r:4",
+    "      push r:4, 'length'",
+    "      getMember",
+    "      push r:this, 'frame'",
+    "      getMember",
+    "      push ' Frame '",
+    "      add",
+    nullptr,
+};
+const char* const kMarkFrameFlushBranch[] = {
+    "      lessThan",
+    "      branchIfTrue label1000003",
+    nullptr,
+};
+const char* const kMarkFrameEnd[] = {
+    "     label1000003:",
+    nullptr,
+};
+
+// A clip of its own whose onEnterFrame calls markFrame: made once, with the
+// tracer, above everything the movie has placed so far, and left out of
+// for...in over _root where the player allows it.
+const char* const kFrameClip[] = {
+    "    push 0.0",
+    "    push '_root'",
+    "    getVariable",
+    "    push 'getNextHighestDepth'",
+    "    callMethod",
+    "    push 'vimbrel_frames'",
+    "    push 2",
+    "    push '_root'",
+    "    getVariable",
+    "    push 'createEmptyMovieClip'",
+    "    callMethod",
+    "    pop",
+    "    push '_root'",
+    "    getVariable",
+    "    push 'vimbrel_frames'",
+    "    getMember",
+    "    push 'onEnterFrame'",
+    "    function  ()",
+    "      push 0.0",
+    "      push '_global'",
+    "      getVariable",
+    "      push '_tracer_'",
+    "      getMember",
+    "      push 'markFrame'",
+    "      callMethod",
+    "      pop",
+    "    end // of function",
+    "    ",
+    "    setMember",
+    "    push 1",
+    "    push 'vimbrel_frames'",
+    "    push '_root'",
+    "    getVariable",
+    "    push 3",
+    "    push 'ASSetPropFlags'",
+    "    callFunction",
+    "    pop",
+    nullptr,
+};
+
 // .onKeyDown does nothing; .onKeyUp: F12 (key code 123) toggles collect,
 // and turning it off dumps the records. Then Key.addListener(_tracer_).
 const char* const kKeys[] = {
@@ -446,7 +578,7 @@ constexpr int kFirstFlashWithFunction2 = 7;
 class Prologue {
  public:
   Prologue(Clock clock, bool registers, bool collect_from_start,
-           long flush_every)
+           long flush_every, bool mark_frames)
       : flush_count_("      push " + std::to_string(flush_every)) {
     const bool date = clock == Clock::kDate;
     const bool flush = flush_every > 0;
@@ -462,6 +594,13 @@ class Prologue {
                 registers, flush ? kStartFlushBranch : nullptr, kStartTraceEnd);
     AddRecorder(registers ? kDateEndTraceHead : kEndTraceHead, clock, registers,
                 flush ? kEndFlushBranch : nullptr, kEndTraceEnd);
+    if (mark_frames) {
+      Add(kFrameCount);
+      AddRecorder(registers ? kDateMarkFrameHead : kMarkFrameHead, clock,
+                  registers, flush ? kMarkFrameFlushBranch : nullptr,
+                  kMarkFrameEnd);
+      Add(kFrameClip);
+    }
     Add({kKeys, kReady});
     lines_.push_back(nullptr);
   }
@@ -510,17 +649,19 @@ class Prologue {
 
 const char* const* prologue_template_for(Clock clock, int flash_version,
                                          bool collect_from_start,
-                                         long flush_every) {
+                                         long flush_every, bool mark_frames) {
   const bool registers =
       clock == Clock::kDate && flash_version >= kFirstFlashWithFunction2;
   // Each choice is made once and kept: callers hold on to its lines.
-  static std::map<std::tuple<Clock, bool, bool, long>, Prologue> made;
-  auto key = std::make_tuple(clock, registers, collect_from_start, flush_every);
+  static std::map<std::tuple<Clock, bool, bool, long, bool>, Prologue> made;
+  auto key = std::make_tuple(clock, registers, collect_from_start, flush_every,
+                             mark_frames);
   auto found = made.find(key);
   if (found == made.end())
     found = made.emplace(std::piecewise_construct, std::forward_as_tuple(key),
                          std::forward_as_tuple(clock, registers,
-                                               collect_from_start, flush_every))
+                                               collect_from_start, flush_every,
+                                               mark_frames))
                 .first;
   return found->second.lines();
 }
@@ -528,5 +669,5 @@ const char* const* prologue_template_for(Clock clock, int flash_version,
 const char* const* run_prologue_template() {
   return prologue_template_for(run_state.clock, run_state.layout.flash_version,
                                run_state.collect_from_start,
-                               run_state.flush_every);
+                               run_state.flush_every, run_state.mark_frames);
 }

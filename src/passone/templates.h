@@ -15,10 +15,12 @@ extern const char* const exit_template[];
 /// (`flash_version`, -1 when unknown) get the faster function2 form. It
 /// collects from its creation on when `collect_from_start`. With
 /// `flush_every` above 0 it hands every so many records to the host through
-/// "FSCommand:records" while it collects, and keeps only the rest.
+/// "FSCommand:records" while it collects, and keeps only the rest. With
+/// `mark_frames` it adds a record at the start of each frame of the player.
 const char* const* prologue_template_for(Clock clock, int flash_version,
                                          bool collect_from_start = false,
-                                         long flush_every = 0);
+                                         long flush_every = 0,
+                                         bool mark_frames = false);
 /// The tracer's code for this run, as run_state asks for it.
 const char* const* run_prologue_template();
 

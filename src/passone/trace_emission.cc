@@ -1,5 +1,6 @@
 #include "passone/trace_emission.h"
 
+#include "passone/event_blocks.h"
 #include "passone/register_names.h"
 #include "passone/scan_states.h"
 #include "passone/templates.h"
@@ -28,24 +29,15 @@ void ListName(const std::string& name) {
 // of those nested in it, but gets no blocks.
 int EnterFunction() {
   const std::string& name = run_state.function_name;
-  bool traced = run_state.function_filter.traces(name);
-  run_state.function_stack.push_back({name, 0, traced});
   ++run_state.functions_recognised;
-  if (traced) {
-    run_state.constant_names.insert(name);
-    ++run_state.entry_blocks_written;
-    if (run_state.listing_names)
-      ListName(name);
-    EmitNamePushLine(name);
-    emit_lines(entry_template);
-  }
+  bool traced = write_entry_block(name);
+  run_state.function_stack.push_back({name, 0, traced});
   run_state.state = Scan;
   return 1;
 }
 
 int ExitFunction(std::string_view name) {
-  EmitNamePushLine(name);
-  emit_lines(exit_template);
+  write_exit_block(name);
   emit_line();
   run_state.state = Scan;
   return 1;
@@ -59,14 +51,33 @@ int CopyLine() {
 
 }  // namespace
 
+bool write_entry_block(const std::string& name) {
+  if (!run_state.function_filter.traces(name))
+    return false;
+  run_state.constant_names.insert(name);
+  ++run_state.entry_blocks_written;
+  if (run_state.listing_names)
+    ListName(name);
+  EmitNamePushLine(name);
+  emit_lines(entry_template);
+  return true;
+}
+
+void write_exit_block(std::string_view name) {
+  EmitNamePushLine(name);
+  emit_lines(exit_template);
+}
+
 int enter_named() { return EnterFunction(); }
 int enter_anonymous() { return EnterFunction(); }
 int enter_member() { return EnterFunction(); }
 int enter_method() { return EnterFunction(); }
 
 int function_end() {
-  if (run_state.function_stack.empty())
+  if (run_state.function_stack.empty()) {
+    close_event_block_at_end();
     return CopyLine();
+  }
   OpenFunction& innermost = run_state.function_stack.back();
   if (innermost.open_blocks > 0 && !current_line_closes("function")) {
     --innermost.open_blocks;
@@ -80,8 +91,13 @@ int function_end() {
 }
 
 int function_return() {
-  if (run_state.function_stack.empty() ||
-      !run_state.function_stack.back().traced)
+  if (run_state.function_stack.empty()) {
+    const std::optional<OpenFunction>& block = run_state.events.open;
+    if (block && block->traced)
+      write_exit_block(block->name);
+    return CopyLine();
+  }
+  if (!run_state.function_stack.back().traced)
     return CopyLine();
   return ExitFunction(run_state.function_stack.back().name);
 }

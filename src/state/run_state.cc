@@ -11,6 +11,8 @@ void clear_run_state() {
   rs.clock = Clock::kGetTimer;
   rs.collect_from_start = false;
   rs.flush_every = 0;
+  rs.mark_frames = false;
+  rs.events = EventBlocks();
   rs.state = 0;
   rs.constants_done = 0;
   rs.line = std::string_view();

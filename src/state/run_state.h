@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "passone/function_filter.h"
@@ -56,6 +57,20 @@ struct MovieLayout {
   int flash_version = -1;
 };
 
+/// Code outside functions, traced with --events: frame scripts and the
+/// handlers of buttons and placed clips.
+struct EventBlocks {
+  bool enabled = false;
+  /// The open defineMovieClip, defineButton and placeMovieClip blocks, as
+  /// their keyword and character number: where a block's name comes from.
+  std::vector<std::pair<std::string, std::string>> places;
+  /// The frame script or handler open outside every function.
+  std::optional<OpenFunction> open;
+  bool open_is_frame = false;
+  /// A frame's entry block waits for its pool and the tracer after it.
+  bool entry_pending = false;
+};
+
 /// What registers hold outside function bodies: ActionScript 2 compilers
 /// keep a class and its prototype there while they define its methods.
 struct RegisterNames {
@@ -77,6 +92,9 @@ struct RunState {
   bool collect_from_start = false;
   /// Records the tracer hands over at a time while collecting; 0: none.
   long flush_every = 0;
+  /// The tracer marks each frame of the player with a record.
+  bool mark_frames = false;
+  EventBlocks events;
   /// Index into state_handlers and state_keywords.
   int state = 0;
   int constants_done = 0;

@@ -112,7 +112,8 @@ void ExpectBannerThenOptions(const std::string& text) {
   EXPECT_EQ(text.substr(0, banner_and_heading.size()), banner_and_heading);
   for (const char* option :
        {"--clock=getTimer", "--clock=date", "--collect-from-start", "--only",
-        "--skip", "--flush-every", "--list-functions", "--help"})
+        "--skip", "--flush-every", "--frames", "--events", "--list-functions",
+        "--help"})
     EXPECT_NE(text.find(option, banner_and_heading.size()), std::string::npos)
         << option;
 }
@@ -249,6 +250,10 @@ TEST(ListFunctionsTest, NamesAsRecordsShowThemInTheOrderOfTheirFirstEntry) {
                     {"--skip", "anon*", "--list-functions", "movie.flm"});
   EXPECT_EQ(run.standard_output, "2 go\n1 it's\n");
   EXPECT_EQ(FilesIn(dir.path()), 1);
+
+  // The frame script comes first: its entry follows the frame's pool.
+  run = run_vimbrel(dir.path(), {"--events", "--list-functions", "movie.flm"});
+  EXPECT_EQ(run.standard_output, "1 frame 0\n2 go\n1 anon0\n1 it's\n");
 }
 
 TEST(ListFunctionsTest, PatternThatMatchesNoFunctionIsWarnedOf) {

@@ -12,6 +12,8 @@
 //   @PROLOGUE_FLUSH, @PROLOGUE_DATE_FLUSH  the prologue, and the wall
 //                 clock's, that hand records over every 3 and every 50000
 //                 (--flush-every; prologue_flush.txt, prologue_date_flush.txt)
+//   @PROLOGUE_FRAMES, @PROLOGUE_DATE_FLUSH_FRAMES  the first and the last
+//                 with the marks of frames (--frames)
 // A prologue directive may be followed by words that change one thing:
 //   collecting    its `push FALSE` line (collect's first value) is
 //                 `push TRUE`
@@ -49,7 +51,8 @@ void ReplaceAll(std::string& text, const std::string& from,
 
 void ReplaceLabels(std::string& prologue, const std::string& prefix) {
   ReplaceAll(prologue, "vimbrel_tracer_ready", prefix + "tracer_ready");
-  for (const char* label : {"label10000000", "label1000001", "label1000002"})
+  for (const char* label :
+       {"label10000000", "label1000001", "label1000002", "label1000003"})
     ReplaceAll(prologue, label, prefix + label);
 }
 
@@ -63,7 +66,9 @@ bool ExpandPrologue(const std::string& line, std::string& expanded) {
       {"@PROLOGUE_DATE", "prologue_date"},
       {"@PROLOGUE_DATE_PLAIN", "prologue_date_plain"},
       {"@PROLOGUE_FLUSH", "prologue_flush"},
-      {"@PROLOGUE_DATE_FLUSH", "prologue_date_flush"}};
+      {"@PROLOGUE_DATE_FLUSH", "prologue_date_flush"},
+      {"@PROLOGUE_FRAMES", "prologue_frames"},
+      {"@PROLOGUE_DATE_FLUSH_FRAMES", "prologue_date_flush_frames"}};
   auto file = files.find(directive);
   if (file == files.end())
     return false;

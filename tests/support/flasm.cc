@@ -37,9 +37,10 @@ std::string MovieName(const std::string& text) {
 }  // namespace
 
 Assembly assemble_text(const std::string& directory, const std::string& name,
-                       const std::string& text) {
+                       const std::string& text, const std::string& movie) {
   write_file(directory + "/" + name, text);
-  write_file(directory + "/" + MovieName(text), minimal_swf_for(text));
+  write_file(directory + "/" + MovieName(text),
+             movie.empty() ? minimal_swf_for(text) : movie);
   RunResult run = run_program(directory, flasm_path(), {"-a", name});
   Assembly assembly;
   assembly.status = run.status;

@@ -18,9 +18,10 @@ struct Assembly {
   bool assembled() const;
 };
 
-/// Writes `text` as `directory`/`name`, and beside it the minimal movie that
-/// its movie line names, and assembles it with flasm there.
+/// Writes `text` as `directory`/`name`, and beside it the movie that its
+/// movie line names: `movie` (its bytes) when given, else a minimal one; and
+/// assembles it with flasm there.
 Assembly assemble_text(const std::string& directory, const std::string& name,
-                       const std::string& text);
+                       const std::string& text, const std::string& movie = "");
 
 #endif  // VIMBREL_TESTS_SUPPORT_FLASM_H_

@@ -161,18 +161,37 @@ std::string Numbered(const std::string& what, std::size_t line) {
   return what + " at line " + std::to_string(line + 1);
 }
 
+bool IsFrameLine(const std::string& line) {
+  return StartsWith(FirstToken(line), "frame");
+}
+
+// Where an entry block for code outside functions may stand: after the
+// line that opens it, after a frame's pool, after the tracer.
+bool OpensCodeOutsideFunctions(const std::string& line, bool after_prologue) {
+  std::string first = FirstToken(line);
+  return after_prologue || IsFrameLine(line) ||
+         StartsWith(first, "constants") || first == "on" ||
+         first == "onClipEvent";
+}
+
 std::string CheckIntermediate(const std::string& input, const Lines& lines,
-                              const Lines& prologue,
+                              const Lines& prologue, bool outside_functions,
                               std::set<std::string>& traced,
                               bool& wrote_tracer) {
   static const Lines entry = Table(entry_template);
   static const Lines exit = Table(exit_template);
   Lines kept;
   int prologues = 0;
+  std::size_t prologue_end = 0;
   std::string name;
   for (std::size_t i = 0; i < lines.size();) {
     if (BlockAt(lines, i, entry, name)) {
-      if (i == 0 || !StartsWith(FirstToken(lines[i - 1]), "function"))
+      bool placed =
+          i > 0 && (StartsWith(FirstToken(lines[i - 1]), "function") ||
+                    (outside_functions &&
+                     OpensCodeOutsideFunctions(lines[i - 1],
+                                               prologues && i == prologue_end)));
+      if (!placed)
         return Numbered("entry block not after a function line", i);
       traced.insert(name);
       i += 2 + entry.size();
@@ -188,6 +207,7 @@ std::string CheckIntermediate(const std::string& input, const Lines& lines,
       if (i == 0 || !StartsWith(FirstToken(lines[i - 1]), "constants"))
         return Numbered("prologue not after a constants line", i);
       i += prologue.size();
+      prologue_end = i;
     } else if (!HoldsToken(lines[i])) {
       return Numbered("blank line that no block explains", i);
     } else {
@@ -232,10 +252,6 @@ std::string CheckMergedPoolAt(const Lines& final_lines, std::size_t& at,
   if (at >= final_lines.size())
     return Numbered("final file lacks the merged pool", at);
   return CheckMergedPool(final_lines[at++], traced);
-}
-
-bool IsFrameLine(const std::string& line) {
-  return StartsWith(FirstToken(line), "frame");
 }
 
 bool IsInitClipLine(const std::string& line) {
@@ -318,6 +334,19 @@ Lines WithTokens(const Lines& lines) {
 bool HasFunctions(const std::string& input) {
   for (const std::string& line : InputLinesWithTokens(input)) {
     if (StartsWith(FirstToken(line), "function"))
+      return true;
+  }
+  return false;
+}
+
+// With --frames any frame line needs the tracer, and with --events any
+// frame script or handler.
+bool HasCodeOutsideFunctions(const std::string& input, bool events,
+                             bool frames) {
+  for (const std::string& line : InputLinesWithTokens(input)) {
+    std::string first = FirstToken(line);
+    if (((events || frames) && IsFrameLine(line)) ||
+        (events && (first == "on" || first == "onClipEvent")))
       return true;
   }
   return false;
@@ -416,7 +445,8 @@ std::string CheckOneTracer(const Lines& intermediate, const Lines& final_lines,
 std::string check_rewrite_properties(const std::string& input,
                                      const std::string& intermediate,
                                      const std::string& final_output,
-                                     const char* const* prologue_template) {
+                                     const char* const* prologue_template,
+                                     bool events, bool frames) {
   Lines prologue = Table(prologue_template);
   Lines final_prologue = WithTokens(prologue);
   if (!intermediate.empty() && intermediate.back() != '\n')
@@ -426,12 +456,14 @@ std::string check_rewrite_properties(const std::string& input,
   Lines intermediate_lines = SplitLines(intermediate);
   std::set<std::string> traced;
   bool pass_one_wrote_tracer = false;
-  std::string broken = CheckIntermediate(input, intermediate_lines, prologue,
-                                         traced, pass_one_wrote_tracer);
+  std::string broken =
+      CheckIntermediate(input, intermediate_lines, prologue, events, traced,
+                        pass_one_wrote_tracer);
   if (!broken.empty())
     return "intermediate: " + broken;
   Lines final_lines = SplitLines(without_islands(final_output));
-  bool has_functions = HasFunctions(input);
+  bool has_functions = HasFunctions(input) ||
+                       HasCodeOutsideFunctions(input, events, frames);
   broken = CheckFinal(intermediate_lines, final_lines, final_prologue, traced,
                       has_functions, pass_one_wrote_tracer);
   if (broken.empty())

@@ -44,6 +44,8 @@ std::string rewrite_and_check(const std::string& input,
   run_state.clock = how.clock;
   run_state.collect_from_start = how.collect_from_start;
   run_state.flush_every = how.flush_every;
+  run_state.mark_frames = how.mark_frames;
+  run_state.events.enabled = how.trace_events;
   if (!how.skip.empty())
     run_state.function_filter.add_skip(how.skip);
   std::vector<long> doubtful_lines;
@@ -56,7 +58,8 @@ std::string rewrite_and_check(const std::string& input,
     return "the input file changed";
   std::string final_output = read_file(names.final_output);
   std::string broken = check_rewrite_properties(
-      input, read_file(names.intermediate), final_output, prologue);
+      input, read_file(names.intermediate), final_output, prologue,
+      how.trace_events, how.mark_frames);
   if (broken.empty())
     broken = check_branch_reach(final_output, ShortLimits().reach,
                                 doubtful_lines);

@@ -10,6 +10,8 @@ struct CheckedRun {
   Clock clock = Clock::kGetTimer;
   bool collect_from_start = false;
   long flush_every = 0;
+  bool mark_frames = false;
+  bool trace_events = false;
   /// Functions whose names match are left out, as with --skip.
   std::string skip;
 };

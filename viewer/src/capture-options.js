@@ -10,7 +10,8 @@ import { TOOL_TIMEOUT_PROBLEM, parseToolTimeout } from './lifetime.js';
 import { moviePath } from './movie-folder.js';
 
 export const USAGE = `usage: vimbrel-capture MOVIE.swf [--seconds N] [--out DIR] [--keep DIR] [--root DIR]
-                       [--no-stand-ins] [--clock=date|getTimer] [--flush-every N] [--chrome] [--all]
+                       [--no-stand-ins] [--clock=date|getTimer] [--flush-every N]
+                       [--no-frames] [--no-events] [--chrome] [--all]
                        [--only PATTERN]... [--skip PATTERN]...
                        [--flasm PATH] [--vimbrel PATH] [--tool-timeout SECONDS]
 
@@ -22,8 +23,9 @@ the 25 that took longest.
 
 A movie that vimbrel has not traced is traced first, as a copy in a
 temporary folder, to collect from its start and hand its records over as
-it goes: flasm -d, vimbrel --clock=date --collect-from-start
---flush-every=50000, flasm -a. So is every movie it loads from its
+it goes, marking frames and tracing the code outside functions too:
+flasm -d, vimbrel --clock=date --collect-from-start --flush-every=50000
+--frames --events, flasm -a. So is every movie it loads from its
 folder, when it asks for it. The records are written to dump.txt as they
 come. The folder is served read-only, and
 nothing is written to it. A movie that comes traced is played as it is:
@@ -45,6 +47,10 @@ at the end, when it was traced to collect from its start.
   --flush-every N   how many records the tracer of a copy hands over at a
                     time while it collects (50000); 0: all at the end, as
                     the tracer keeps them
+  --no-frames       trace the copy without --frames: no record marks
+                    where each frame of the player begins
+  --no-events       trace the copy without --events: frame scripts and
+                    button and clip handlers are not traced
   --all             print every function in the table, not only the 25
                     that took longest
   --chrome          write trace.json however many records came (past
@@ -67,7 +73,7 @@ It plays the movie in the Chromium that CHROMIUM names, else Debian's
 export function parseArguments(argv) {
   const options = { movie: null, seconds: 10, out: '.', keep: null, root: null, clock: 'date', standIns: true,
                     chrome: false, all: false,
-                    flushEvery: FLUSH_EVERY,
+                    flushEvery: FLUSH_EVERY, frames: true, events: true,
                     flasm: null, vimbrel: null, toolTimeout: TOOL_TIMEOUT, only: [], skip: [] };
   // An option's value, given as --name=value or as the next word.
   const valueOf = (argument, i, what) => {
@@ -94,6 +100,10 @@ export function parseArguments(argv) {
       options.chrome = true;
     } else if (argument === '--all') {
       options.all = true;
+    } else if (argument === '--no-frames') {
+      options.frames = false;
+    } else if (argument === '--no-events') {
+      options.events = false;
     } else if (name === '--seconds') {
       [value, i] = valueOf(argument, i, 'a number of seconds');
       options.seconds = seconds(value, name);

@@ -4,6 +4,7 @@
 // calls.js, as on the page.
 
 import { CallBuilder, FunctionStats, listeners } from './calls.js';
+import { FrameStats } from './frame-stats.js';
 import { RecordReader } from './trace.js';
 
 export function formatMs(value) {
@@ -52,10 +53,11 @@ class FoldedCalls {
 export class DumpReport {
   constructor(others = []) {
     this.stats = new FunctionStats();
+    this.frames = new FrameStats();
     this.folded = new FoldedCalls();
     this.anomalyCount = 0;
     this.errorCount = 0;
-    this.builder = new CallBuilder(listeners(this.stats, this.folded, ...others, {
+    this.builder = new CallBuilder(listeners(this.stats, this.frames, this.folded, ...others, {
       anomaly: () => { this.anomalyCount += 1; },
     }));
     this.reader = new RecordReader((name, kind, time) => this.builder.add(name, kind, time),
@@ -66,11 +68,11 @@ export class DumpReport {
     this.reader.push(text);
   }
 
-  /** Returns { records, stats, tree, anomalyCount, errorCount }. */
+  /** Returns { records, stats, frames, tree, anomalyCount, errorCount }: frames as FrameStats' summary. */
   end() {
     const records = this.reader.end();
     this.builder.finish();
-    return { records, stats: this.stats.rows(), tree: this.folded.roots,
+    return { records, stats: this.stats.rows(), frames: this.frames.summary(), tree: this.folded.roots,
              anomalyCount: this.anomalyCount, errorCount: this.errorCount };
   }
 }
@@ -110,6 +112,37 @@ export function formatCallTree(tree) {
   };
   visit(tree, 0);
   return lines.length ? `${lines.join('\n')}\n` : '';
+}
+
+/**
+ * The frames' section (FrameStats' summary): how many, median, 95th
+ * percentile and longest, how many took longer than a frame of
+ * `frameRate` (per second, when known), and the slowest with the
+ * functions that took most of their own time in each.
+ */
+export function formatFrames(frames, frameRate = null) {
+  if (!frames) return '';
+  let text = `${plural(frames.count, 'frame', 'frames')}: median ${formatMs(frames.median)} ms, ` +
+             `95th percentile ${formatMs(frames.p95)} ms, longest ${formatMs(frames.longest)} ms\n`;
+  if (frameRate > 0) {
+    // A browser draws at its screen's rate, so a frame there often takes a
+    // little longer than its budget; one that takes twice as long was missed.
+    const budget = 1000 / frameRate;
+    text += `${frames.over(budget)} over the budget of ${formatMs(budget)} ms (${frameRate} fps), ` +
+            `${frames.over(2 * budget)} over twice that\n`;
+  } else {
+    text += 'the frame rate is not known: --frame-rate FPS counts the frames over its budget\n';
+  }
+  text += 'slowest frames:\n';
+  const rows = frames.slowest.map((frame) => [
+    `frame ${frame.number}`, `at ${formatMs(frame.start)} ms`, `${formatMs(frame.duration)} ms`,
+    frame.functions.map((f) => `${f.name} ${formatMs(f.self)} ms`).join(', ')]);
+  const widths = [0, 1, 2].map((column) => rows.reduce((widest, row) => Math.max(widest, row[column].length), 0));
+  for (const row of rows) {
+    text += `  ${row[0].padEnd(widths[0])}  ${row[1].padStart(widths[1])}  ${row[2].padStart(widths[2])}` +
+            `${row[3] ? `  ${row[3]}` : ''}\n`;
+  }
+  return text;
 }
 
 /** The lines that say what of the dump could not be used as it stands. */

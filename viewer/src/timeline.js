@@ -21,7 +21,9 @@ function incomplete(call) {
  * { ph: 'B'|'E', name, ts, args, early }: ts in microseconds, distinct and
  * rising in the order of the records, but for the begin of a call that
  * began before the records (early), which comes when its exit does and is
- * dated before every other. Call finish() after the builder's.
+ * dated before every other. Each frame that the tracer marked comes as
+ * { ph: 'X', frame: true, name, ts, dur } once the next mark (or the last
+ * record) ends it. Call finish() after the builder's.
  */
 export class TimelineEvents {
   constructor(emit) {
@@ -33,6 +35,21 @@ export class TimelineEvents {
     this.earlyInRun = 0;
     this.firstTime = null;
     this.adopted = 0;
+    // The frame whose end is still to come: its number and mark's time.
+    this.openFrame = null;
+  }
+
+  frame(name, time) {
+    this.endFrame(time);
+    this.openFrame = { name, time };
+  }
+
+  endFrame(time) {
+    if (!this.openFrame) return;
+    const start = this.openFrame.time;
+    this.emit({ ph: 'X', frame: true, name: `frame ${this.openFrame.name}`, ts: start * MICROSECONDS,
+                dur: Math.max(0, time - start) * MICROSECONDS });
+    this.openFrame = null;
   }
 
   enter(call) {
@@ -77,8 +94,16 @@ export class TimelineEvents {
 
   finish() {
     this.flush();
+    if (this.openFrame) this.endFrame(Math.max(this.openFrame.time, this.runTime));
   }
 }
+
+const FRAMES_TID = 2;
+const FRAMES_TRACK = [
+  { name: 'thread_name', ph: 'M', pid: 1, tid: FRAMES_TID, args: { name: 'frames' } },
+  { name: 'thread_sort_index', ph: 'M', pid: 1, tid: FRAMES_TID, args: { sort_index: -1 } },
+  { name: 'thread_name', ph: 'M', pid: 1, tid: 1, args: { name: 'ActionScript' } },
+].map((event) => JSON.stringify(event)).join(',');
 
 /**
  * An emit for TimelineEvents that writes Chrome Trace Event JSON through
@@ -88,7 +113,18 @@ export class TimelineEvents {
 export function chromeTraceText(write, names = (name) => name) {
   let count = 0;
   let pending = ['{"traceEvents":['];
+  let framesNamed = false;
   const emit = (event) => {
+    if (event.frame) {
+      // Frames on a track of their own, which Perfetto shows above the calls.
+      if (!framesNamed) {
+        framesNamed = true;
+        pending.push((count++ ? ',' : '') + FRAMES_TRACK);
+      }
+      pending.push(`,${JSON.stringify({ name: event.name, cat: 'frame', ph: 'X', ts: event.ts, dur: event.dur,
+                                        pid: 1, tid: FRAMES_TID })}`);
+      return;
+    }
     const fields = { name: names(event.name), cat: 'actionscript', ph: event.ph, ts: event.ts, pid: 1, tid: 1 };
     if (event.args) fields.args = event.args;
     pending.push((count++ ? ',' : '') + JSON.stringify(fields));
@@ -127,7 +163,9 @@ export class SpeedscopeEvents {
     this.emit = (event) => this.add(event);
   }
 
-  add({ ph, name, ts, early }) {
+  add({ ph, name, ts, early, frame: isFrame }) {
+    // Its evented profiles hold calls only.
+    if (isFrame) return;
     let frame = this.frames.get(name);
     if (frame === undefined) {
       frame = this.frameNames.length;

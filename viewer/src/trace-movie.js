@@ -5,7 +5,7 @@ import { basename, join } from 'node:path';
 import { readFile, writeFile } from 'node:fs/promises';
 import { inflateSync, constants as zlib } from 'node:zlib';
 import { StepError, findFlasm, findVimbrel, runProgram } from './tools.js';
-import { movieSignature, tracerOf } from './swf.js';
+import { frameRateOf, movieSignature, tracerOf } from './swf.js';
 
 export { movieSignature };
 
@@ -41,15 +41,27 @@ export function tracerInMovie(bytes) {
   return tracerOf(movieBody(bytes));
 }
 
+/** The movie's frames a second, from its header; null for what is not a movie. */
+export function movieFrameRate(bytes) {
+  if (!movieSignature(bytes)) return null;
+  const body = movieBody(bytes);
+  return body.length ? frameRateOf(body) : null;
+}
+
 /** True for a movie that vimbrel traced: its blocks push '_tracer_'. */
 export function hasTracer(bytes) {
   return tracerInMovie(bytes).traced;
 }
 
-/** vimbrel's options for `options`: the clock, --collect-from-start, --flush-every, --only and --skip. */
-export function vimbrelOptions({ clock = 'date', collectFromStart = false, flushEvery = 0, only = [], skip = [] } = {}) {
+/**
+ * vimbrel's options for `options`: the clock, --collect-from-start,
+ * --flush-every, --frames, --events, --only and --skip.
+ */
+export function vimbrelOptions({ clock = 'date', collectFromStart = false, flushEvery = 0, frames = false,
+                                 events = false, only = [], skip = [] } = {}) {
   return [`--clock=${clock}`, ...(collectFromStart ? ['--collect-from-start'] : []),
           ...(flushEvery > 0 ? [`--flush-every=${flushEvery}`] : []),
+          ...(frames ? ['--frames'] : []), ...(events ? ['--events'] : []),
           ...only.flatMap((pattern) => ['--only', pattern]),
           ...skip.flatMap((pattern) => ['--skip', pattern])];
 }

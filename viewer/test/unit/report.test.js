@@ -136,6 +136,36 @@ test('--chrome and --speedscope write the calls for Perfetto and speedscope', ()
   }
 });
 
+test('frames: the section worked out by hand, and their own track in --chrome', () => {
+  const folder = mkdtempSync(join(tmpdir(), 'vimbrel-report-'));
+  try {
+    // Frame 1 takes 10 ms (a 4 of its own, main 2), frame 2 60 (b 50), frames
+    // 3 and 4 30 each; frame 5 is cut short by the end of the records.
+    const dump = '1 Frame 0,main Enter 0,a Enter 1,a Exit 5,main Exit 6,2 Frame 10,b Enter 12,b Exit 62,' +
+                 '3 Frame 70,c Enter 70,c Exit 71,4 Frame 100,5 Frame 130,x Enter 131,x Exit 132';
+    const chrome = join(folder, 'trace.json');
+    const run = report(['-', '--frame-rate', '30', '--chrome', chrome], dump);
+    assert.equal(run.status, 0, run.stderr);
+    assert.equal(run.stdout.slice(run.stdout.indexOf('\n\n') + 2),
+      '4 frames: median 30 ms, 95th percentile 60 ms, longest 60 ms\n' +
+      '1 over the budget of 33.3 ms (30 fps), 0 over twice that\n' +
+      'slowest frames:\n' +
+      '  frame 2   at 10 ms  60 ms  b 50 ms\n' +
+      '  frame 3   at 70 ms  30 ms  c 1 ms\n' +
+      '  frame 4  at 100 ms  30 ms\n' +
+      '  frame 1    at 0 ms  10 ms  a 4 ms, main 2 ms\n');
+    const { traceEvents } = JSON.parse(readFileSync(chrome, 'utf8'));
+    const track = traceEvents.filter((e) => e.tid === 2);
+    assert.deepEqual(track.filter((e) => e.ph === 'X').map((e) => `${e.name} ${e.ts} ${e.dur}`),
+      ['frame 1 0 10000', 'frame 2 10000 60000', 'frame 3 70000 30000', 'frame 4 100000 30000',
+       'frame 5 130000 2000']);
+    assert.ok(track.some((e) => e.name === 'thread_sort_index' && e.args.sort_index < 0));
+    assert.ok(traceEvents.every((e) => e.tid === 2 || e.ph === 'M' || e.cat === 'actionscript'));
+  } finally {
+    rmSync(folder, { recursive: true, force: true });
+  }
+});
+
 test('errors: no dump, a missing file, an unknown option; --help', () => {
   let run = report([]);
   assert.equal(run.status, 1);
@@ -167,7 +197,7 @@ test('errors: no dump, a missing file, an unknown option; --help', () => {
   assert.match(run.stderr, /unknown option --frobnicate/);
   run = report(['--help']);
   assert.equal(run.status, 0);
-  assert.match(run.stdout, /^usage: vimbrel-report DUMP\.txt \[--tree\] \[--chrome OUT\.json\]/);
+  assert.match(run.stdout, /^usage: vimbrel-report DUMP\.txt \[--tree\] \[--frame-rate FPS\] \[--chrome OUT\.json\]/);
 });
 
 test('a reader that stops reading (| head) ends the report quietly, with status 0', async () => {
