@@ -103,6 +103,15 @@ TEST(Assembles, LargeApplication) {
   EXPECT_NE(without.output.find("Label too far away from branch"),
             std::string::npos)
       << without.output;
+
+  // As the capture and the viewer trace it.
+  run = run_vimbrel(dir.path(), {"--clock=date", "--collect-from-start",
+                                 "--flush-every=50000", "--frames", "--events",
+                                 "aswing_demo.flm"});
+  ASSERT_EQ(run.status, 0) << run.standard_error;
+  Assembly hosted = assemble_text(dir.path(), "aswing_demo.fln",
+                                  read_file(dir.file("aswing_demo.fln")));
+  EXPECT_TRUE(hosted.assembled()) << hosted.output;
 }
 
 }  // namespace

@@ -1,11 +1,15 @@
 #!/usr/bin/env node
 // What the tracer costs, and how true its times are, in Ruffle in headless
 // Chromium: builds a 30 fps movie with flasm, untraced and traced with each
-// clock, and plays each. The movie asks the page for the true time through
-// ExternalInterface. Needs flasm (FLASM or the PATH), vimbrel (built in
+// clock, and with the hosts' options (the wall clock, --frames --events),
+// and plays each. The movie asks the page for the true time through
+// ExternalInterface, and tells it when a frame of its own runs: for the
+// tracer that marks frames, the marks and the movie's own count are set side
+// by side over FRAME_SECONDS (60; BENCH_FRAME_SECONDS). Needs flasm (FLASM or the PATH), vimbrel (built in
 // this repository, or VIMBREL) and Chromium.
 //
 // usage: node bench/tracer-runtime.js      (from viewer/, or npm run bench)
+//        BENCH_VARIANTS='untraced,date,date+frames' npm run bench   (some only)
 
 import { mkdtemp, rm } from 'node:fs/promises';
 import { tmpdir } from 'node:os';
@@ -23,14 +27,21 @@ const PER_FRAME = [10, 100, 1000];
 const FPS_SECONDS = 3;
 const ACCURACY_SECONDS = 2;
 const BUSY_MS = 5;
+const FRAME_SECONDS = Number(process.env.BENCH_FRAME_SECONDS ?? 60);
 
-const VARIANTS = [
+const ALL_VARIANTS = [
   { label: 'untraced', clock: null },
   { label: 'getTimer', clock: 'getTimer' },
   { label: 'date', clock: 'date' },
   // No version in its text: vimbrel writes the form every version runs.
   { label: 'date, plain', clock: 'date', sayVersion: false },
+  // What vimbrel-capture and the viewer's server use.
+  { label: 'date+frames', clock: 'date', options: ['--frames', '--events'] },
 ];
+// The first is the untraced movie that the others are set against.
+const chosen = process.env.BENCH_VARIANTS?.split(',');
+const VARIANTS = chosen
+  ? ALL_VARIANTS.filter((variant, i) => i === 0 || chosen.includes(variant.label)) : ALL_VARIANTS;
 
 // The movie's function `name`, offered to the page under that name.
 const offer = (name) => `
@@ -170,7 +181,7 @@ async function framesPerSecond(page, perFrame) {
 
 // Pairs probe() and busy() records with the marks of true time around them.
 function accuracy(dump, marks) {
-  const records = dump.split(',').map((text) => {
+  const records = dump.split(',').filter((text) => !/ Frame \d+$/.test(text)).map((text) => {
     const [, name, kind, time] = /^(.*) (Enter|Exit) (-?\d+)$/.exec(text);
     return { name, kind, time: Number(time) };
   });
@@ -196,7 +207,34 @@ function accuracy(dump, marks) {
   return { within: within / probes.length, durationError, stepBack, probes: probes.length, busy: busy.length };
 }
 
-async function measure(browser, server, movieUrl, traced) {
+// Collects for FRAME_SECONDS at 100 calls a frame: the frames the movie
+// counted in that time, and the marks the tracer made, with the gaps in
+// their numbers.
+async function frameMarks(page) {
+  // The tracer keeps what it saved before: its list starts empty here.
+  await page.evaluate(() => {
+    document.querySelector('ruffle-player').setPerFrame(100);
+    document.querySelector('ruffle-player').clearTraces();
+    window.vimbrelCapture.dumps.length = 0;
+  });
+  await sleep(300);
+  const first = await page.evaluate(() => window.vimbrelCapture.ticks.length);
+  await pressF12(page);
+  await sleep(FRAME_SECONDS * 1000);
+  await pressF12(page);
+  const last = await page.evaluate(() => window.vimbrelCapture.ticks.length);
+  await page.waitForFunction(() => window.vimbrelCapture.dumps.length > 0, null, { timeout: 60000 });
+  const dump = await page.evaluate(() => window.vimbrelCapture.dumps[0]);
+  await page.evaluate(() => {
+    document.querySelector('ruffle-player').setPerFrame(0);
+    document.querySelector('ruffle-player').clearTraces();
+  });
+  const marks = dump.split(',').filter((text) => / Frame \d+$/.test(text)).map((text) => Number(text.split(' ')[0]));
+  const gaps = marks.filter((number, i) => i > 0 && number !== marks[i - 1] + 1).length;
+  return { movieFrames: last - first, marks: marks.length, gaps };
+}
+
+async function measure(browser, server, movieUrl, traced, marksFrames) {
   const page = await browser.newPage();
   try {
     const base = `http://127.0.0.1:${server.address().port}`;
@@ -236,6 +274,7 @@ async function measure(browser, server, movieUrl, traced) {
       const [dump, marks] = await page.evaluate(() => [window.vimbrelCapture.dumps[0], window.vimbrelCapture.marks]);
       result.accuracy = accuracy(dump, marks);
       await page.evaluate(() => document.querySelector('ruffle-player').setPerFrame(0));
+      if (marksFrames) result.frames = await frameMarks(page);
       await pressF12(page);
       await sleep(200);
     }
@@ -276,7 +315,8 @@ try {
     let path;
     try {
       path = await buildMovie({ folder, name, frames: [FRAME], version: 8, frameRate: 30,
-                                clock: variant.clock, sayVersion: variant.sayVersion ?? true });
+                                clock: variant.clock, options: variant.options ?? [],
+                                sayVersion: variant.sayVersion ?? true });
     } catch (error) {
       process.stderr.write(`tracer-runtime: cannot build the movie: ${error.message}\n`);
       process.exitCode = 1;
@@ -284,7 +324,8 @@ try {
     }
     movies[`/bench/${name}.swf`] = path;
     process.stderr.write(`playing ${variant.label}...\n`);
-    results.push(await measure(browser, server, `/bench/${name}.swf`, variant.clock !== null));
+    results.push(await measure(browser, server, `/bench/${name}.swf`, variant.clock !== null,
+                               (variant.options ?? []).includes('--frames')));
   }
   // The quickest of the runs: what the code costs with the least of the
   // machine's other work in it.
@@ -305,6 +346,9 @@ try {
       [`${CALLS} calls not collecting, ms`, (r) => r.off.toFixed(0)],
       ['cost per record, us', (r) => (r === untraced ? '-' : `${(perCall(r, r.on) / 2).toFixed(2)}`)],
       ['cost per call not collecting, us', (r) => (r === untraced ? '-' : perCall(r, r.off))],
+      [`frame marks in ${FRAME_SECONDS} s / the movie's frames`,
+       (r) => (r.frames ? `${r.frames.marks}/${r.frames.movieFrames}` : '-')],
+      ['gaps in the marks\' numbers', (r) => (r.frames ? String(r.frames.gaps) : '-')],
     ];
     process.stdout.write(`Tracer in Ruffle, headless Chromium: a 30 fps movie (frames per second\n` +
                          `against the untraced movie)\n\n${table(rows, results)}\n`);

@@ -57,10 +57,13 @@ test('one capture traces the movie and the movie it loads from its folder, from 
   const run = await capture([join(game, 'main.swf'), '--seconds', '2', '--out', out, '--skip', 'helper']);
   assert.equal(run.status, 0, run.stderr);
   const records = readFileSync(join(out, 'dump.txt'), 'utf8').split(',');
-  assert.match(records[0], /^start Enter \d+$/);
+  // The frame script that calls start() holds it, and the frames are marked.
+  assert.match(records[0], /^frame 0 Enter \d+$/);
+  assert.match(records[1], /^start Enter \d+$/);
+  assert.ok(records.some((record) => /^1 Frame \d+$/.test(record)), records.join(','));
   assert.ok(records.some((record) => /^level Enter \d+$/.test(record)), records.join(','));
   assert.ok(!records.some((record) => record.startsWith('helper ')), 'helper is left out');
-  assert.match(run.stderr, /^traced a copy of .*main\.swf in \d+\.\d\d s \(flasm -d, vimbrel --clock=date --collect-from-start --flush-every=50000 --skip helper, flasm -a\)$/m);
+  assert.match(run.stderr, /^traced a copy of .*main\.swf in \d+\.\d\d s \(flasm -d, vimbrel --clock=date --collect-from-start --flush-every=50000 --frames --events --skip helper, flasm -a\)$/m);
   assert.match(run.stderr, /^traced level\.swf, which the movie loaded, in \d+\.\d\d s$/m);
   assert.match(run.stderr, /^movies in the trace: main\.swf \(traced here\), level\.swf \(traced here\)$/m);
   assert.deepEqual(contents(game), before, 'nothing in the folder changes');
@@ -71,7 +74,8 @@ test('a movie that imports a library beside it plays, and its trace arrives',
   const movie = await buildMovie({ folder, name: 'menu', frames: [callOnce('menu')] });
   writeFileSync(movie, importingFrom(readFileSync(movie), 'fonts.swf'));
   writeFileSync(join(folder, 'fonts.swf'), libraryMovie());
-  const run = await capture([movie, '--seconds', '1', '--out', join(folder, 'out')]);
+  // Without frames and frame scripts, its one call is the whole trace.
+  const run = await capture([movie, '--seconds', '1', '--out', join(folder, 'out'), '--no-frames', '--no-events']);
   assert.equal(run.status, 0, run.stderr);
   assert.match(readFileSync(join(folder, 'out', 'dump.txt'), 'utf8'), /^menu Enter \d+,menu Exit \d+$/);
 }));
@@ -94,7 +98,7 @@ test('a library that is not in the folder: an empty movie stands in, and the tra
   const movie = await buildMovie({ folder, name: 'menu', frames: [callOnce('menu')] });
   writeFileSync(movie, importingFrom(readFileSync(movie), 'gfxfontlib.swf'));
   const standIn = 'gfxfontlib.swf is not in the folder: an empty movie stood in for it (what it exports is missing)';
-  let run = await capture([movie, '--seconds', '1', '--out', join(folder, 'out')]);
+  let run = await capture([movie, '--seconds', '1', '--out', join(folder, 'out'), '--no-frames', '--no-events']);
   assert.equal(run.status, 0, run.stderr);
   assert.match(readFileSync(join(folder, 'out', 'dump.txt'), 'utf8'), /^menu Enter \d+,menu Exit \d+$/);
   // Said once, as it happens.
@@ -109,7 +113,8 @@ test('a tracer that hands its records over three times, then saves the rest: dum
      { skip: NO_FLASM }, () => withFolder(async (folder) => {
   const movie = await buildMovie({ folder, name: 'calls', frames: [callsInOrder(16)] });
   const out = join(folder, 'out');
-  const run = await capture([movie, '--seconds', '1', '--out', out, '--flush-every', '10']);
+  const exactly = ['--no-frames', '--no-events'];
+  const run = await capture([movie, '--seconds', '1', '--out', out, '--flush-every', '10', ...exactly]);
   assert.equal(run.status, 0, run.stderr);
   assert.match(run.stderr, /vimbrel --clock=date --collect-from-start --flush-every=10, flasm -a\)$/m);
   assert.match(run.stderr, /^32 records, handed over in 3 pieces and the save, which came \d+\.\d\d s after the last F12$/m);
@@ -120,7 +125,7 @@ test('a tracer that hands its records over three times, then saves the rest: dum
   assert.equal(JSON.parse(readFileSync(join(out, 'trace.json'), 'utf8')).traceEvents.length, 32);
 
   // All 32 in one piece: the save that follows is empty, and adds nothing.
-  const whole = await capture([movie, '--seconds', '1', '--out', out, '--flush-every', '32']);
+  const whole = await capture([movie, '--seconds', '1', '--out', out, '--flush-every', '32', ...exactly]);
   assert.equal(whole.status, 0, whole.stderr);
   assert.match(whole.stderr, /^32 records, handed over in 1 pieces? and the save/m);
   assert.deepEqual(readFileSync(join(out, 'dump.txt'), 'utf8').split(',').map((record) => record.replace(/ \d+$/, '')),
@@ -145,7 +150,7 @@ test('when no save comes, what was handed over before is kept', { skip: NO_FLASM
 `;
   const movie = await buildMovie({ folder, name: 'deaf', frames: [callsInOrder(16).replace(/    stop\n$/, deaf)] });
   const out = join(folder, 'out');
-  const run = await capture([movie, '--seconds', '1', '--out', out, '--flush-every', '10']);
+  const run = await capture([movie, '--seconds', '1', '--out', out, '--flush-every', '10', '--no-frames', '--no-events']);
   assert.equal(run.status, 3, run.stderr);
   assert.match(run.stderr, new RegExp(`sent no FSCommand "save" within 10 s of F12\\. The 30 records it handed over before are in ${out}/dump\\.txt\\.`));
   const records = readFileSync(join(out, 'dump.txt'), 'utf8').split(',');

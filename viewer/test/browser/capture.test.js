@@ -39,6 +39,8 @@ function pairUp(dump) {
   const stack = [];
   const totals = new Map();
   for (const record of dump.split(',')) {
+    // Frames are marked, not called.
+    if (/^\d+ Frame \d+$/.test(record)) continue;
     const [, name, kind, time] = /^(.*) (Enter|Exit) (\d+)$/.exec(record);
     if (kind === 'Enter') {
       stack.push({ name, time: Number(time) });
@@ -87,7 +89,7 @@ test('an untraced movie is traced as a copy, kept when asked, and captured',
     const kept = join(folder, 'kept');
     const run = capture([movie, '--seconds', '2', '--out', out, '--keep', kept]);
     assert.equal(run.status, 0, run.stderr);
-    assert.match(run.stderr, /^traced a copy of .*demo\.swf in \d+\.\d\d s \(flasm -d, vimbrel --clock=date --collect-from-start --flush-every=50000, flasm -a\)$/m);
+    assert.match(run.stderr, /^traced a copy of .*demo\.swf in \d+\.\d\d s \(flasm -d, vimbrel --clock=date --collect-from-start --flush-every=50000 --frames --events, flasm -a\)$/m);
     const totals = pairUp(readFileSync(join(out, 'dump.txt'), 'utf8'));
     for (const name of DEMO_FUNCTIONS) assert.ok(totals.has(name), `${name} in the dump`);
     assert.deepEqual(readFileSync(movie), before, 'the movie is not written to');
@@ -99,7 +101,8 @@ test('an untraced movie is traced as a copy, kept when asked, and captured',
     copyFileSync(movie, join(byHand, 'demo.swf'));
     const flm = spawnSync(process.env.FLASM, ['-d', 'demo.swf'], { cwd: byHand });
     writeFileSync(join(byHand, 'demo.flm'), flm.stdout);
-    const traced = spawnSync(VIMBREL, ['--clock=date', '--collect-from-start', '--flush-every=50000', 'demo.flm'],
+    const traced = spawnSync(VIMBREL, ['--clock=date', '--collect-from-start', '--flush-every=50000', '--frames', '--events',
+                                       'demo.flm'],
                              { cwd: byHand, encoding: 'utf8' });
     assert.equal(traced.status, 0, traced.stderr);
     assert.deepEqual(readFileSync(join(kept, 'demo.flm')), readFileSync(join(byHand, 'demo.flm')));
