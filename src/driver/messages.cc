@@ -34,8 +34,8 @@ const char* const options_help[] = {
     "a record,",
     "                     \"N Frame t\".",
     "   --events          traces frame scripts and button and clip handlers "
-    "too, under",
-    "                     names such as \"frame 3\" and \"clip 78 "
+    "too,",
+    "                     under names such as \"frame 3\" and \"clip 78 "
     "onClipEvent load\".",
     "   --list-functions  prints the names that would be traced, each after "
     "the",
