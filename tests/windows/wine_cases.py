@@ -45,7 +45,9 @@ def block(name, method):
 PROLOGUES = {b"@PROLOGUE": "prologue.txt", b"@PROLOGUE_DATE": "prologue_date.txt",
              b"@PROLOGUE_DATE_PLAIN": "prologue_date_plain.txt",
              b"@PROLOGUE_FLUSH": "prologue_flush.txt",
-             b"@PROLOGUE_DATE_FLUSH": "prologue_date_flush.txt"}
+             b"@PROLOGUE_DATE_FLUSH": "prologue_date_flush.txt",
+             b"@PROLOGUE_FRAMES": "prologue_frames.txt",
+             b"@PROLOGUE_DATE_FLUSH_FRAMES": "prologue_date_flush_frames.txt"}
 
 
 def expand(text, intermediate):
@@ -64,7 +66,8 @@ def expand(text, intermediate):
                 elif word.startswith(b"labels="):
                     prefix = word[7:]
                     prologue = prologue.replace(b"vimbrel_tracer_ready", prefix + b"tracer_ready")
-                    for label in (b"label10000000", b"label1000001", b"label1000002"):
+                    for label in (b"label10000000", b"label1000001", b"label1000002",
+                                  b"label1000003"):
                         prologue = prologue.replace(label, prefix + label)
             out += prologue
         else:
