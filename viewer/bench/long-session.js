@@ -9,7 +9,9 @@
 // movie made and those delivered, and the time from the last F12 to the
 // complete dump. The untraced movie's frames per second come first.
 //
-// usage: node bench/long-session.js [--minutes N] [--flush-every N]   (from viewer/)
+// usage: node bench/long-session.js [--minutes N] [--flush-every N] [--no-frames] [--no-events]
+//        (from viewer/; the last two are passed on to the capture, which
+//        otherwise marks frames and traces frame scripts)
 //
 // It watches the capture's Chromium through a debugging port, which a
 // wrapper named in CHROMIUM opens: the capture itself runs as any user's.
@@ -136,7 +138,8 @@ async function session(folder, movie, flushEvery) {
                            '--enable-precise-memory-info "$@"\n', { mode: 0o755 });
   const out = join(folder, `out-${flushEvery}`);
   const child = spawn(process.execPath, [CAPTURE, movie, '--seconds', String(MINUTES * 60), '--out', out,
-                                         '--flush-every', String(flushEvery)],
+                                         '--flush-every', String(flushEvery),
+                                         ...argv.filter((word) => ['--no-frames', '--no-events'].includes(word))],
                       { env: { ...process.env, CHROMIUM: wrapper } });
   let stdout = '';
   let stderr = '';
