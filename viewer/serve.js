@@ -15,6 +15,7 @@ import { traceUploads } from './src/trace-upload.js';
 import { MOVIES_PATH, MovieFolder, moviePath } from './src/movie-folder.js';
 import { contentType } from './src/content-type.js';
 import { serverEventMessage } from './src/file-messages.js';
+import { printable } from './src/printable.js';
 import { endRunningTools } from './src/tools.js';
 import { FLUSH_EVERY, TOOL_TIMEOUT } from './src/trace-movie.js';
 import { TOOL_TIMEOUT_PROBLEM, onClosedOutput, onStopSignals, parseToolTimeout } from './src/lifetime.js';
@@ -42,9 +43,14 @@ async function serveFile(path, files, response) {
   } catch {
     return false;
   }
-  response.writeHead(200, { 'Content-Type': contentType(file) }).end(body);
+  response.writeHead(200, { 'Content-Type': contentType(file), ...OWN_FILE_HEADERS }).end(body);
   return true;
 }
+
+// Our pages say what they may load (their Content-Security-Policy); none
+// of them is shown inside another site's page, and nothing is read as a
+// type it does not say.
+const OWN_FILE_HEADERS = { 'Content-Security-Policy': "frame-ancestors 'self'", 'X-Content-Type-Options': 'nosniff' };
 
 // What browsers ask of any site: not a movie's.
 const BROWSERS_OWN = ['/favicon.ico'];
@@ -71,6 +77,17 @@ function fromOwnPage(request, port) {
   return request.headers['sec-fetch-site'] === 'same-origin';
 }
 
+// What the movie's box loads from its opaque origin: the scripts of the
+// player, which are no secret. Any other request of a sandboxed frame, as
+// of any other site, is refused.
+const PLAYER_SCRIPTS = ['/src/player-frame.js', '/node_modules/@ruffle-rs/ruffle/'];
+
+function playerScript(request, path) {
+  return request.method === 'GET' && request.headers['sec-fetch-dest'] === 'script' &&
+    PLAYER_SCRIPTS.some((script) => (script.endsWith('/') ? path.startsWith(script) : path === script)) &&
+    path.endsWith('.js') && !path.includes('/../');
+}
+
 /**
  * Why a request is not ours to answer, as an HTTP status, or 0. Only our
  * own pages may have tools run (/trace) or read the folder of movies; a
@@ -80,7 +97,7 @@ function fromOwnPage(request, port) {
  */
 function refusal(request, path, port) {
   if (!ownHosts(port).includes(String(request.headers.host ?? '').toLowerCase())) return 403;
-  if (OTHER_SITES.includes(request.headers['sec-fetch-site'])) return 403;
+  if (OTHER_SITES.includes(request.headers['sec-fetch-site']) && !playerScript(request, path)) return 403;
   const guarded = path === '/trace' || path.startsWith(MOVIES_PATH);
   if (guarded && request.headers.origin !== undefined && !fromOwnPage(request, port)) return 403;
   if (path === '/trace' && request.method === 'POST') {
@@ -88,6 +105,18 @@ function refusal(request, path, port) {
     if (type !== UPLOAD_TYPE) return 415;
   }
   return 0;
+}
+
+// The path a request names, decoded, or null when it names none: only a
+// path from the root is asked of a server (not a proxy's absolute URL,
+// not "*"), and it is read as such, whatever it holds ("//[" names no host).
+function requestPath(request) {
+  if (!request.url.startsWith('/')) return null;
+  try {
+    return decodeURIComponent(new URL(`http://localhost${request.url}`).pathname);
+  } catch {
+    return null;
+  }
 }
 
 /**
@@ -101,13 +130,10 @@ export function serve(port = 0, host = '127.0.0.1', { files = {}, movies = null,
   const traceUpload = traceUploads(server, tools);
   // A tool still running when the server stops stops with it.
   server.on('close', endRunningTools);
-  server.on('request', async (request, response) => {
-    const url = new URL(request.url, 'http://localhost');
-    let path;
-    try {
-      path = decodeURIComponent(url.pathname);
-    } catch {
-      response.writeHead(400).end();
+  const answer = async (request, response) => {
+    const path = requestPath(request);
+    if (path === null) {
+      response.writeHead(400, { 'Content-Type': 'text/plain' }).end('a path from the root, please');
       return;
     }
     const refused = refusal(request, path, server.address().port);
@@ -116,30 +142,32 @@ export function serve(port = 0, host = '127.0.0.1', { files = {}, movies = null,
         refused === 415 ? `send the movie as ${UPLOAD_TYPE}` : 'not for other sites');
       return;
     }
-    try {
-      if (path === '/trace') {
-        if (request.method !== 'POST') {
-          response.writeHead(405, { Allow: 'POST' }).end();
-          return;
-        }
-        await traceUpload(request, response, url.searchParams);
-      } else if (movies && path.startsWith(MOVIES_PATH)) {
-        await movies.handle(path.slice(MOVIES_PATH.length), response);
-      } else if (movies && `${path}/` === MOVIES_PATH) {
-        response.writeHead(301, { Location: MOVIES_PATH }).end();
-      } else if (!(await serveFile(path, files, response))) {
-        // A movie of the folder that loads `../name` asks for it here, from
-        // our page; nobody else is answered for the folder.
-        if (movies && !BROWSERS_OWN.includes(path) && fromOwnPage(request, server.address().port)) {
-          movies.handleOutsideFolder(path, response);
-        } else {
-          response.writeHead(404, { 'Content-Type': 'text/plain' }).end('not found');
-        }
+    if (path === '/trace') {
+      if (request.method !== 'POST') {
+        response.writeHead(405, { Allow: 'POST' }).end();
+        return;
       }
-    } catch (error) {
+      await traceUpload(request, response, new URL(`http://localhost${request.url}`).searchParams);
+    } else if (movies && path.startsWith(MOVIES_PATH)) {
+      await movies.handle(path.slice(MOVIES_PATH.length), response);
+    } else if (movies && `${path}/` === MOVIES_PATH) {
+      response.writeHead(301, { Location: MOVIES_PATH }).end();
+    } else if (!(await serveFile(path, files, response))) {
+      // A movie of the folder that loads `../name` asks for it here, from
+      // our page; nobody else is answered for the folder.
+      if (movies && !BROWSERS_OWN.includes(path) && fromOwnPage(request, server.address().port)) {
+        movies.handleOutsideFolder(path, response);
+      } else {
+        response.writeHead(404, { 'Content-Type': 'text/plain' }).end('not found');
+      }
+    }
+  };
+  server.on('request', (request, response) => {
+    // Whatever one request does, the server serves the next.
+    answer(request, response).catch((error) => {
       if (!response.headersSent) response.writeHead(500, { 'Content-Type': 'text/plain' });
       response.end(String(error?.message ?? error));
-    }
+    });
   });
   return new Promise((done) => server.listen(port, host, () => done(server)));
 }
@@ -148,7 +176,7 @@ export function serve(port = 0, host = '127.0.0.1', { files = {}, movies = null,
 const STARTING_MOVIES = 10;
 
 function usage(problem) {
-  process.stderr.write(`${problem}\nusage: npm start -- [--movies DIR] [--no-stand-ins] [--flasm PATH] [--vimbrel PATH] ` +
+  process.stderr.write(`${printable(problem)}\nusage: npm start -- [--movies DIR] [--no-stand-ins] [--flasm PATH] [--vimbrel PATH] ` +
                        '[--tool-timeout SECONDS] [--no-frames] [--no-events] [--only PATTERN]... [--skip PATTERN]...\n');
   process.exit(2);
 }
@@ -186,7 +214,7 @@ if (process.argv[1] && fileURLToPath(import.meta.url) === process.argv[1]) {
       // As vimbrel-capture traces them: the trace begins with the first call.
       root: resolve(values.movies), work, traceOptions: { clock: 'date', collectFromStart: true, ...tools },
       standIns: !values['no-stand-ins'],
-      onEvent: (event) => console.log(serverEventMessage(event)),
+      onEvent: (event) => console.log(printable(serverEventMessage(event))),
     });
   }
   const server = await serve(Number(process.env.PORT ?? 8080), '127.0.0.1', { movies, tools });

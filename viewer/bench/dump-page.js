@@ -45,13 +45,41 @@ const LIMIT_MS = 600000;
 
 const { serve } = await import(pathToFileURL(join(resolve(viewer ?? '.'), 'serve.js')).href);
 
-// A stand-in for Ruffle: a player that loads nothing and hands the page
-// what window.vimbrelSave(text) gives it, as a movie's "save", and what
-// window.vimbrelPiece(text) gives it, as records it hands over.
+// A stand-in for Ruffle, in whichever window plays the movie (the movie's
+// frame; the page itself, for a viewer of an earlier version): a player
+// that loads nothing and hands over, as a movie's, a dump it fetched as
+// its save (vimbrelFetch, vimbrelSaveFetched), or a live session of shaped records a piece
+// at a time (vimbrelStartPieces, vimbrelHandNext, vimbrelHandSave). The
+// window fetches what it needs as the movie's would.
 const FAKE_RUFFLE = () => {
   let handler = null;
-  window.vimbrelSave = (text) => handler('save', text);
-  window.vimbrelPiece = (text) => handler('records', text);
+  let pieces = null;
+  let upcoming = null;
+  let fetched = null;
+  window.vimbrelFetch = async (url) => { fetched = await (await fetch(url)).text(); };
+  window.vimbrelSaveFetched = () => {
+    const text = fetched;
+    fetched = null;
+    handler('save', text);
+  };
+  window.vimbrelStartPieces = async (records, size) => {
+    const source = await (await fetch('/bench/dump-shape.js')).text();
+    const shaped = (0, eval)(`(() => { ${source.replace(/^export /gm, '')}; return shapedPieces; })()`);
+    pieces = shaped({ records }, size);
+    upcoming = pieces.next();
+  };
+  // Hands over the next piece, unless it is the last: the save.
+  window.vimbrelHandNext = () => {
+    const piece = upcoming;
+    upcoming = pieces.next();
+    if (upcoming.done) {
+      upcoming = piece;
+      return false;
+    }
+    handler('records', piece.value);
+    return true;
+  };
+  window.vimbrelHandSave = () => handler('save', upcoming.done ? '' : upcoming.value);
   const player = {
     newest: () => ({
       createPlayer: () => Object.assign(document.createElement('div'), {
@@ -62,6 +90,17 @@ const FAKE_RUFFLE = () => {
   // Ruffle's own script, which the page loads, does not replace it.
   Object.defineProperty(window, 'RufflePlayer', { get: () => player, set: () => {} });
 };
+
+// The window that plays the movie: its frame, or the page itself.
+const movieWindow = (page) => page.frames().find((frame) => frame.url().endsWith('/player.html')) ?? page.mainFrame();
+
+// Resolves once the page has drawn a dump that was given to it, or said
+// it could not.
+async function drawn(page) {
+  await page.waitForFunction(() => document.querySelector('article.dump[data-state="ready"], article.dump[data-state="failed"]'),
+                             null, { timeout: LIMIT_MS, polling: 10 });
+  await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => done())));
+}
 
 // The memory of the renderer that holds the page (the largest of those of
 // the browsers we started): what it does not share, in MB. Linux only.
@@ -102,38 +141,16 @@ function watchRenderer() {
 // each once the page has read the last; resolves to the time from the
 // save to the chart drawn.
 async function handOver(page, records) {
-  await page.evaluate(async () => { window.vimbrelShape = await import('/bench/dump-shape.js'); });
-  return page.evaluate(async ({ records, size }) => {
-    const pieces = window.vimbrelShape.shapedPieces({ records }, size);
-    let handed = 0;
-    let next = pieces.next();
-    while (!next.done) {
-      const piece = next.value;
-      next = pieces.next();
-      // The last piece is the save.
-      if (next.done) break;
-      window.vimbrelPiece(piece);
-      handed += 1;
-      for (;;) {
-        const view = document.querySelector('article.dump[data-state="collecting"]');
-        if (view && Number(view.dataset.pieces) >= handed) break;
-        await new Promise((done) => setTimeout(done, 5));
-      }
-    }
-    const begun = performance.now();
-    window.vimbrelSave(next.done ? '' : next.value);
-    await new Promise((done) => {
-      const check = () => {
-        if (document.querySelector('article.dump[data-state="ready"], article.dump[data-state="failed"]')) {
-          requestAnimationFrame(() => done());
-        } else {
-          setTimeout(check, 10);
-        }
-      };
-      check();
-    });
-    return performance.now() - begun;
-  }, { records, size: PIECE });
+  const movie = movieWindow(page);
+  await movie.evaluate(({ records, size }) => window.vimbrelStartPieces(records, size), { records, size: PIECE });
+  for (let handed = 1; await movie.evaluate(() => window.vimbrelHandNext()); handed++) {
+    await page.waitForFunction((count) => Number(document.querySelector('article.dump[data-state="collecting"]')
+      ?.dataset.pieces) >= count, handed, { timeout: LIMIT_MS, polling: 5 });
+  }
+  const begun = Date.now();
+  await movie.evaluate(() => window.vimbrelHandSave());
+  await drawn(page);
+  return Date.now() - begun;
 }
 
 // How long the page takes, as a person uses it, from the action to its
@@ -183,22 +200,11 @@ async function measure(size, file, server, live = false) {
       chartMs = await handOver(page, size);
     } else if (asSave) {
       await page.waitForFunction(() => document.body.dataset.movie === 'loaded');
-      await page.evaluate(async (url) => { window.vimbrelDump = await (await fetch(url)).text(); }, '/bench/dump.txt');
-      chartMs = await page.evaluate(() => new Promise((done) => {
-        const begun = performance.now();
-        window.vimbrelSave(window.vimbrelDump);
-        window.vimbrelDump = null;
-        // Drawn: the new page says when; the old one drew as it returned.
-        const check = () => {
-          const view = document.querySelector('article.dump');
-          if (view && (view.dataset.state === undefined || view.dataset.state === 'ready')) {
-            requestAnimationFrame(() => done(performance.now() - begun));
-          } else {
-            setTimeout(check, 10);
-          }
-        };
-        check();
-      }));
+      await movieWindow(page).evaluate((url) => window.vimbrelFetch(url), '/bench/dump.txt');
+      const begun = Date.now();
+      await movieWindow(page).evaluate(() => window.vimbrelSaveFetched());
+      await drawn(page);
+      chartMs = Date.now() - begun;
     } else {
       await page.setInputFiles('#file', file);
       await page.waitForSelector('article.dump[data-state="ready"], article.dump[data-state="failed"]', { timeout: LIMIT_MS });

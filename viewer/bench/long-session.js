@@ -28,6 +28,7 @@ import { chromiumPath, headlessOptions } from '../src/headless-chromium.js';
 import { buildMovie } from '../test/support/build-movie.js';
 import { callsLoop } from '../test/support/calls-loop.js';
 import { tellPageOf } from '../test/support/external-interface.js';
+import { playerFrame } from '../test/support/player.js';
 
 const CAPTURE = fileURLToPath(new URL('../bin/vimbrel-capture', import.meta.url));
 const argv = process.argv.slice(2);
@@ -95,13 +96,15 @@ ${callsLoop('work')}
 const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
 const megabytes = (bytes) => (bytes / 2 ** 20).toFixed(0);
 
-// What the capture page says of the movie: frames, its count, memory.
-function sample(page) {
-  return page.evaluate(() => {
+// What the capture page says of the movie: frames, its count, memory (the
+// JavaScript heap of the movie's frame, where Ruffle runs).
+async function sample(page, frame) {
+  const heap = await frame.evaluate(() => performance.memory.usedJSHeapSize);
+  const now = await page.evaluate(() => {
     const { ticks, count } = window.vimbrelCapture;
-    return { frames: ticks.length, last: ticks.at(-1), count, heap: performance.memory.usedJSHeapSize,
-             wasm: window.vimbrelWasmBytes(), at: performance.now() };
+    return { frames: ticks.length, last: ticks.at(-1), count, wasm: window.vimbrelWasmBytes(), at: performance.now() };
   });
+  return { ...now, heap };
 }
 
 async function hostKilobytes(pid) {
@@ -120,9 +123,10 @@ async function baseline(movie) {
     const page = await browser.newPage();
     await page.goto(`http://127.0.0.1:${server.address().port}/capture.html?movie=/bench/movie.swf`);
     await page.waitForFunction(() => window.vimbrelCapture.ticks.length > 30, null, { timeout: 30000 });
-    const first = await sample(page);
+    const frame = await playerFrame(page);
+    const first = await sample(page, frame);
     await sleep(BASELINE_SECONDS * 1000);
-    const last = await sample(page);
+    const last = await sample(page, frame);
     return (last.frames - first.frames) / ((last.last - first.last) / 1000);
   } finally {
     await browser.close();
@@ -168,9 +172,10 @@ async function session(folder, movie, flushEvery) {
     }
     // The movie's count when it saves: the F12 that ends collecting.
     await page?.exposeFunction('vimbrelWatch', (count) => { made = count; }).catch(() => {});
+    const frame = page && await playerFrame(page).catch(() => null);
     let minuteStart = null;
-    while (!exited) {
-      const now = await sample(page).catch(() => null);
+    while (!exited && frame) {
+      const now = await sample(page, frame).catch(() => null);
       if (!now) break;
       if (!now.frames) {
         await sleep(500);

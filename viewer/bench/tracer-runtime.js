@@ -20,6 +20,7 @@ import { headlessOptions } from '../src/headless-chromium.js';
 import { buildMovie } from '../test/support/build-movie.js';
 import { callPage, offerToPage, tellPage } from '../test/support/external-interface.js';
 import { callsLoop } from '../test/support/calls-loop.js';
+import { moviePlayer, playerFrame } from '../test/support/player.js';
 
 const CALLS = 100000;
 const REPEATS = 7;
@@ -159,22 +160,22 @@ async function pressF12(page) {
   await page.keyboard.up('F12');
 }
 
-// Milliseconds that runCalls(n) takes, timed by the page around the call.
-function timeCalls(page, n) {
-  return page.evaluate((count) => {
+// Milliseconds that runCalls(n) takes, timed in the movie's frame around the call.
+function timeCalls(frame, n) {
+  return frame.evaluate((count) => {
     const start = performance.now();
     document.querySelector('ruffle-player').runCalls(count);
     return performance.now() - start;
   }, n);
 }
 
-async function framesPerSecond(page, perFrame) {
-  await page.evaluate((n) => document.querySelector('ruffle-player').setPerFrame(n), perFrame);
+async function framesPerSecond(page, frame, perFrame) {
+  await frame.evaluate((n) => document.querySelector('ruffle-player').setPerFrame(n), perFrame);
   await sleep(700);
   const from = await page.evaluate(() => window.vimbrelCapture.ticks.length);
   await sleep(FPS_SECONDS * 1000);
   const ticks = await page.evaluate((first) => window.vimbrelCapture.ticks.slice(first), from);
-  await page.evaluate(() => document.querySelector('ruffle-player').clearTraces());
+  await frame.evaluate(() => document.querySelector('ruffle-player').clearTraces());
   if (ticks.length < 2) return 0;
   return (ticks.length - 1) / ((ticks.at(-1) - ticks[0]) / 1000);
 }
@@ -210,13 +211,13 @@ function accuracy(dump, marks) {
 // Collects for FRAME_SECONDS at 100 calls a frame: the frames the movie
 // counted in that time, and the marks the tracer made, with the gaps in
 // their numbers.
-async function frameMarks(page) {
+async function frameMarks(page, frame) {
   // The tracer keeps what it saved before: its list starts empty here.
-  await page.evaluate(() => {
+  await frame.evaluate(() => {
     document.querySelector('ruffle-player').setPerFrame(100);
     document.querySelector('ruffle-player').clearTraces();
-    window.vimbrelCapture.dumps.length = 0;
   });
+  await page.evaluate(() => { window.vimbrelCapture.dumps.length = 0; });
   await sleep(300);
   const first = await page.evaluate(() => window.vimbrelCapture.ticks.length);
   await pressF12(page);
@@ -225,7 +226,7 @@ async function frameMarks(page) {
   const last = await page.evaluate(() => window.vimbrelCapture.ticks.length);
   await page.waitForFunction(() => window.vimbrelCapture.dumps.length > 0, null, { timeout: 60000 });
   const dump = await page.evaluate(() => window.vimbrelCapture.dumps[0]);
-  await page.evaluate(() => {
+  await frame.evaluate(() => {
     document.querySelector('ruffle-player').setPerFrame(0);
     document.querySelector('ruffle-player').clearTraces();
   });
@@ -241,15 +242,16 @@ async function measure(browser, server, movieUrl, traced, marksFrames) {
     await page.goto(`${base}/capture.html?movie=${movieUrl}`);
     await page.waitForFunction(() => window.vimbrelCapture.state !== 'loading' &&
                                      window.vimbrelCapture.ticks.length > 10, null, { timeout: 30000 });
-    const player = page.locator('ruffle-player');
+    const player = moviePlayer(page);
     await player.click();
     await player.focus();
+    const frame = await playerFrame(page);
 
     const result = {};
     // Ruffle's code runs faster once the browser has compiled it fully.
-    for (let i = 0; i < 3; i++) await timeCalls(page, CALLS);
+    for (let i = 0; i < 3; i++) await timeCalls(frame, CALLS);
     const off = [];
-    for (let i = 0; i < REPEATS; i++) off.push(await timeCalls(page, CALLS));
+    for (let i = 0; i < REPEATS; i++) off.push(await timeCalls(frame, CALLS));
     result.off = off;
 
     // Collecting from here on. The timed runs come last: Ruffle may delay
@@ -257,32 +259,32 @@ async function measure(browser, server, movieUrl, traced, marksFrames) {
     if (traced) await pressF12(page);
     await sleep(200);
     result.fps = [];
-    for (const perFrame of PER_FRAME) result.fps.push(await framesPerSecond(page, perFrame));
+    for (const perFrame of PER_FRAME) result.fps.push(await framesPerSecond(page, frame, perFrame));
 
     if (traced) {
-      await page.evaluate(() => {
+      await frame.evaluate(() => {
         document.querySelector('ruffle-player').setPerFrame(100);
         document.querySelector('ruffle-player').clearTraces();
-        window.vimbrelCapture.marks.length = 0;
-        document.querySelector('ruffle-player').setAccuracy(true);
       });
+      await page.evaluate(() => { window.vimbrelCapture.marks.length = 0; });
+      await frame.evaluate(() => document.querySelector('ruffle-player').setAccuracy(true));
       await sleep(ACCURACY_SECONDS * 1000);
-      await page.evaluate(() => document.querySelector('ruffle-player').setAccuracy(false));
+      await frame.evaluate(() => document.querySelector('ruffle-player').setAccuracy(false));
       await sleep(300);
       await pressF12(page);
       await page.waitForFunction(() => window.vimbrelCapture.dumps.length > 0, null, { timeout: 60000 });
       const [dump, marks] = await page.evaluate(() => [window.vimbrelCapture.dumps[0], window.vimbrelCapture.marks]);
       result.accuracy = accuracy(dump, marks);
-      await page.evaluate(() => document.querySelector('ruffle-player').setPerFrame(0));
-      if (marksFrames) result.frames = await frameMarks(page);
+      await frame.evaluate(() => document.querySelector('ruffle-player').setPerFrame(0));
+      if (marksFrames) result.frames = await frameMarks(page, frame);
       await pressF12(page);
       await sleep(200);
     }
 
     const on = [];
     for (let i = 0; i < REPEATS; i++) {
-      on.push(await timeCalls(page, CALLS));
-      await page.evaluate(() => document.querySelector('ruffle-player').clearTraces());
+      on.push(await timeCalls(frame, CALLS));
+      await frame.evaluate(() => document.querySelector('ruffle-player').clearTraces());
     }
     result.on = on;
     // Untraced, both are the same work.

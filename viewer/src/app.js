@@ -5,7 +5,7 @@
 import { DumpView } from './dump-view.js';
 import { tell } from './dump-worker-client.js';
 import { loadMovie } from './movie-player.js';
-import { say, sayProblem } from './page-status.js';
+import { fetchOwn, say } from './page-status.js';
 import { movieSignature } from './swf.js';
 
 /** Shows the dump in `file` (a File or a Blob), read by the worker as it comes. */
@@ -42,14 +42,8 @@ drop.addEventListener('drop', (event) => {
 });
 
 async function openDumpUrl(url) {
-  say(`Fetching ${url}...`);
-  try {
-    const response = await fetch(url);
-    if (!response.ok) throw new Error(`${response.status} ${response.statusText}`);
-    openDump(await response.blob(), url);
-  } catch (error) {
-    sayProblem(`Could not fetch ${url}`, error.message);
-  }
+  const response = await fetchOwn(url, url);
+  if (response) openDump(await response.blob(), url);
 }
 
 const query = new URLSearchParams(location.search);

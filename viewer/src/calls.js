@@ -2,6 +2,10 @@
 // that a dump of any size is read without holding it: the page's worker,
 // vimbrel-report and vimbrel-capture all build on this.
 //
+// A clock that steps back (the wall clock set back) is held where it was,
+// so that no call lasts less than nothing; how often and by how much is
+// kept in `clockBack`.
+//
 // An exit without its enter is a call that began before the records did:
 // it spans from the first record and takes in the calls recorded before it
 // at its depth. An exit that skips open calls closes them too. An enter
@@ -32,6 +36,8 @@ export class CallBuilder {
     this.lastTime = 0;
     // The time of the calls at the top, which an adopted call takes in.
     this.rootTime = 0;
+    // How often the clock stepped back, and by how much at most, in ms.
+    this.clockBack = { count: 0, most: 0 };
     // How many calls of each name are open: an exit whose name is not is
     // known at once, however deep the calls left open by exceptions pile.
     this.openCount = new Map();
@@ -46,6 +52,11 @@ export class CallBuilder {
   add(name, kind, time) {
     const index = this.count++;
     if (index === 0) this.firstTime = time;
+    else if (time < this.lastTime) {
+      this.clockBack.count += 1;
+      this.clockBack.most = Math.max(this.clockBack.most, this.lastTime - time);
+      time = this.lastTime;
+    }
     this.lastTime = time;
     const { stack, listener } = this;
     if (kind === 'Frame') {

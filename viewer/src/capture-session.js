@@ -37,14 +37,22 @@ export async function startBrowser() {
  * `options.seconds`, with `movies` (a MovieFolder) served: `releases` is 2
  * for a tracer that waits for F12 to collect, 1 for one that collects from
  * its start. What it hands over goes to `dump` (a DumpFile) as it comes;
- * `progress(text)` hears what is going on. Resolves to the seconds from
- * the last F12 to the save.
+ * `progress(text)` hears what is going on, `say(text)` what is worth a
+ * line of its own. Resolves to the seconds from the last F12 to the save.
  */
-export async function playAndCollect({ browser, options, served, movies, releases, dump, progress }) {
+export async function playAndCollect({ browser, options, served, movies, releases, dump, progress, say }) {
   const server = await serve(0, '127.0.0.1', { movies });
   try {
     const page = await browser.newPage({ viewport: { width: 820, height: 620 } });
-    await page.exposeFunction('vimbrelHandOver', (command, text) => dump.take(command, text));
+    const origin = `http://127.0.0.1:${server.address().port}`;
+    await refuseOtherSites(page, origin, say);
+    // Playwright offers the binding to every frame: only our page's call is taken.
+    await page.exposeBinding('vimbrelHandOver', ({ frame }, command, text) => {
+      if (frame === page.mainFrame() && typeof command === 'string' && typeof text === 'string') {
+        return dump.take(command, text);
+      }
+      return undefined;
+    });
     // Ruffle says why a movie does not load, or plays only in part, only on
     // the console.
     let ruffleError = null;
@@ -56,7 +64,7 @@ export async function playAndCollect({ browser, options, served, movies, release
       if (trouble && !ruffleTrouble) ruffleTrouble = trouble[1].trim();
     });
     progress(`loading ${options.movie}`);
-    await page.goto(`http://127.0.0.1:${server.address().port}/capture.html?movie=${encodeURIComponent(served.url)}`);
+    await page.goto(`${origin}/capture.html?movie=${encodeURIComponent(served.url)}`);
     let state = null;
     for (let waited = 0; ; waited += 100) {
       state = await page.evaluate(() => window.vimbrelCapture);
@@ -71,7 +79,7 @@ export async function playAndCollect({ browser, options, served, movies, release
 
     // The movie has the keyboard once clicked; a tracer that waits for F12
     // exists once its first frame has run.
-    const player = page.locator('ruffle-player');
+    const player = moviePlayer(page);
     await player.click();
     await player.focus();
     if (releases === 2) {
@@ -100,12 +108,35 @@ export async function playAndCollect({ browser, options, served, movies, release
   }
 }
 
+/** The movie's player, in its frame on the capture's page. */
+export function moviePlayer(page) {
+  return page.frameLocator('iframe.movie-frame').locator('ruffle-player');
+}
+
+/**
+ * Refuses every request of `page` to a site other than `origin`, ours:
+ * whatever a movie makes the browser ask for elsewhere never leaves it.
+ * `said(text)` hears of each site refused, once.
+ */
+export async function refuseOtherSites(page, origin, said = () => {}) {
+  const refused = new Set();
+  await page.route((url) => url.origin !== origin, (route) => {
+    const site = new URL(route.request().url()).origin;
+    if (!refused.has(site)) {
+      refused.add(site);
+      said(`refused the movie's request to ${site}: the capture reaches no other site`);
+    }
+    return route.abort('blockedbyclient');
+  });
+  return refused;
+}
+
 // What was handed over before the save that did not come is kept.
 async function keptWithoutSave(dump) {
   try {
     const { records } = await dump.finish();
     return `The ${records} records it handed over before are in ${join(dump.folder, 'dump.txt')}.`;
   } catch (error) {
-    return `The records it handed over before could not be written: ${error.message}.`;
+    return `The records it handed over before were not kept: ${error.message}.`;
   }
 }

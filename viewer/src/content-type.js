@@ -1,5 +1,5 @@
 // What a file is, by its ending, for the server's answers: the viewer's
-// own files and the movies' folders alike.
+// own files and the movies' folders, which are never taken for pages.
 
 import { extname } from 'node:path';
 
@@ -20,3 +20,25 @@ export const CONTENT_TYPES = {
 export function contentType(path) {
   return CONTENT_TYPES[extname(path).toLowerCase()] ?? 'application/octet-stream';
 }
+
+// What a browser would show as a page of its own, with scripts.
+const PAGE_TYPES = ['.html', '.htm', '.xhtml', '.xht', '.svg', '.svgz', '.xml', '.xsl', '.xslt', '.mht', '.mhtml'];
+
+/**
+ * The content type of a file of a folder of movies: as contentType says,
+ * but text for what a browser would run as a page. A movie reads its
+ * files whatever their type; they are never pages of the viewer's.
+ */
+export function folderContentType(path) {
+  return PAGE_TYPES.includes(extname(path).toLowerCase()) ? 'text/plain; charset=utf-8' : contentType(path);
+}
+
+/**
+ * What every answer for a file of a folder of movies says: if a browser
+ * shows it anyway, it is shown in a box of its own, without scripts,
+ * apart from the viewer's pages.
+ */
+export const FOLDER_FILE_HEADERS = {
+  'Content-Security-Policy': "sandbox; default-src 'none'", 'X-Content-Type-Options': 'nosniff',
+  'Cache-Control': 'no-store',
+};

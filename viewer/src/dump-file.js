@@ -5,6 +5,7 @@
 // EXPORT_RECORDS records trace.json is given up, unless asked for: Chrome
 // trace readers cannot open JSON that large.
 
+import { rmSync } from 'node:fs';
 import { rm } from 'node:fs/promises';
 import { join } from 'node:path';
 import { DumpReport } from './report.js';
@@ -34,6 +35,7 @@ export class DumpFile {
     this.timeline = new TimelineEvents(emit);
     this.report = new DumpReport([this.timeline]);
     this.written = false;
+    this.finished = false;
     this.pieces = 0;
     this.saved = false;
     // Pieces are taken one after the other, in the order they came.
@@ -96,17 +98,32 @@ export class DumpFile {
 
   /**
    * Ends both files: resolves to the report of the records (DumpReport's
-   * end()); rejects when a file could not be written. Call it once
-   * something was taken.
+   * end()); rejects, naming the file, when one could not be written, and
+   * leaves no trace.json cut short. Call it once something was taken.
    */
   async finish() {
-    await this.queue;
-    const report = this.report.end();
-    this.timeline.finish();
-    this.closeTrace();
-    this.trace?.write(this.pending.join(''));
-    this.pending = [];
-    await Promise.all([this.dump.close(), this.trace?.close()]);
-    return report;
+    try {
+      await this.queue;
+      const report = this.report.end();
+      this.timeline.finish();
+      this.closeTrace();
+      this.trace?.write(this.pending.join(''));
+      this.pending = [];
+      await Promise.all([this.dump.close(), this.trace?.close()]);
+      this.finished = true;
+      return report;
+    } catch (error) {
+      this.abandon();
+      throw error;
+    }
+  }
+
+  /**
+   * Removes what cannot be finished: a trace.json cut short is no JSON.
+   * dump.txt stays, records joined as they came. Synchronous, for a
+   * signal's handler.
+   */
+  abandon() {
+    if (this.trace && !this.finished) rmSync(join(this.folder, 'trace.json'), { force: true });
   }
 }

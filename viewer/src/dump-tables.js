@@ -207,7 +207,8 @@ export class DumpTables {
 
   /**
    * Ends the dump: { records, firstTime, lastTime, names, stats, calls
-   * (CallColumns.table's), errors, errorCount, anomalies, anomalyCount }.
+   * (CallColumns.table's), errors, errorCount, anomalies, anomalyCount,
+   * clockBack (CallBuilder's) }.
    * The records stay for recordsText and the exports.
    */
   end() {
@@ -217,6 +218,7 @@ export class DumpTables {
       records: this.records, firstTime: this.firstTime, lastTime: this.lastTime, names: this.names,
       stats: this.stats.rows(), calls: this.columns.table(), frames: this.framesTable(),
       errors: this.errors, errorCount: this.errorCount, anomalies: this.anomalies, anomalyCount: this.anomalyCount,
+      clockBack: this.builder.clockBack,
     };
   }
 

@@ -5,7 +5,7 @@
 import { analyseRange, callOrder } from './call-analysis.js';
 import { FlameChart } from './flame-chart.js';
 import { RecordsPager } from './records-pager.js';
-import { formatMs } from './report.js';
+import { clockBackSaid, formatMs } from './report.js';
 import { listen, request } from './dump-worker-client.js';
 import { say } from './page-status.js';
 
@@ -194,6 +194,12 @@ export class DumpView {
         'functions left by an exception (throw), which records no exit; their calls are closed where the ' +
         'records go on.',
         model.anomalies.map((a) => a.text), model.anomalyCount));
+    }
+    if (model.clockBack.count) {
+      const note = document.createElement('p');
+      note.className = 'warning clock-back';
+      note.textContent = clockBackSaid(model.clockBack);
+      problems.append(note);
     }
     view.dataset.balanced = String(model.anomalyCount === 0 && model.errorCount === 0);
     view.querySelector('.dump-body').hidden = false;

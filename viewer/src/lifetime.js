@@ -20,18 +20,19 @@ export function onStopSignals(stop) {
   }
 }
 
-/** The errors of a stream whose reader went away: no failure of ours. */
+/** The errors of our standard output when its reader went away: no failure of ours. */
 export const CLOSED_OUTPUT = ['EPIPE', 'EIO', 'ECONNRESET'];
 
 /**
- * Calls `closed()` when `stream` can no longer be written: its reader went
- * away (`| head`) or its terminal closed. A write error there is no
- * failure of ours.
+ * Calls `closed()` when `stream`, our standard output or error, can no
+ * longer be written because its reader went away (`| head`) or its
+ * terminal closed: no failure of ours. Any other error (a disk full) goes
+ * to `failed(error)`.
  */
-export function onClosedOutput(stream, closed) {
+export function onClosedOutput(stream, closed, failed = (error) => { throw error; }) {
   stream.on('error', (error) => {
     if (CLOSED_OUTPUT.includes(error.code)) closed();
-    else throw error;
+    else failed(error);
   });
 }
 

@@ -10,7 +10,7 @@
 
 import { mkdir, readFile, readdir, realpath, stat } from 'node:fs/promises';
 import { dirname, extname, isAbsolute, join, relative, sep } from 'node:path';
-import { contentType } from './content-type.js';
+import { FOLDER_FILE_HEADERS, folderContentType } from './content-type.js';
 import { MISSED_NAMES } from './file-messages.js';
 import { StepError } from './tools.js';
 import { movieSignature, tracerInMovie, traceMovie } from './trace-movie.js';
@@ -168,7 +168,7 @@ export class MovieFolder {
     const shown = relative(this.realRoot, file).split(sep).join('/');
     const bytes = await readFile(file);
     if (!movieSignature(bytes)) return { path: file, how: 'no movie' };
-    if (tracerInMovie(bytes).traced) return { path: file, how: 'already' };
+    if ((await tracerInMovie(bytes)).traced) return { path: file, how: 'already' };
     const started = Date.now();
     const folder = join(this.work, `movie-${++this.count}`);
     try {
@@ -203,7 +203,7 @@ export class MovieFolder {
       }
       return;
     }
-    const headers = { 'Content-Type': contentType(found.file), 'Cache-Control': 'no-store' };
+    const headers = { 'Content-Type': folderContentType(found.file), ...FOLDER_FILE_HEADERS };
     let file = found.file;
     const movie = extname(file).toLowerCase() === '.swf';
     if (movie) {
@@ -262,7 +262,10 @@ export class MovieFolder {
       '<link rel="stylesheet" href="/style.css"></head><body><main class="panel"><h1>Movies of the folder</h1>' +
       (movies.length ? `<ul class="movies">${items.join('')}</ul>` : '<p>The folder holds no movie (.swf).</p>') +
       (more ? `<p>Only the first ${LISTED_MOVIES} are listed.</p>` : '') + '</main></body></html>\n';
-    response.writeHead(200, { 'Content-Type': 'text/html; charset=utf-8', 'Cache-Control': 'no-store' }).end(body);
+    // Our own page: its names are text, and it loads nothing but our style.
+    response.writeHead(200, { 'Content-Type': 'text/html; charset=utf-8', 'Cache-Control': 'no-store',
+                              'Content-Security-Policy': "default-src 'none'; style-src 'self'; frame-ancestors 'none'",
+                              'X-Content-Type-Options': 'nosniff' }).end(body);
   }
 
   /**
@@ -283,7 +286,7 @@ export class MovieFolder {
       response.writeHead(404, { 'Content-Type': 'text/plain' }).end('not found');
       return;
     }
-    response.writeHead(200, { 'Content-Type': contentType(path), 'Cache-Control': 'no-store',
+    response.writeHead(200, { 'Content-Type': folderContentType(path), ...FOLDER_FILE_HEADERS,
                               'X-Vimbrel-Traced': 'stand-in' }).end(emptyMovie(this.lastVersion));
   }
 

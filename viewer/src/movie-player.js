@@ -1,11 +1,12 @@
-// The movie on the page: loaded into Ruffle, traced by the server first
-// when it has no tracer, and what its tracer hands over caught, each movie
-// into dumps of its own.
+// The movie on the page: played by Ruffle in a box of its own, traced by
+// the server first when it has no tracer, and what its tracer hands over
+// caught, each movie into dumps of its own.
 
 import { DumpView } from './dump-view.js';
 import { tell } from './dump-worker-client.js';
-import { say, sayProblem } from './page-status.js';
-import { frameRateOf, movieSignature, tracerOf } from './swf.js';
+import { MovieFrame } from './movie-frame.js';
+import { fetchOwn, say, sayProblem } from './page-status.js';
+import { frameRateOf, inflateLimit, movieSignature, tracerOf, tracerWatch } from './swf.js';
 
 const playerBox = document.querySelector('#player');
 const toggle = document.querySelector('#toggle');
@@ -112,16 +113,33 @@ async function tracerInBytes(buffer) {
   const signature = movieSignature(bytes);
   if (!signature || signature === 'ZWS') return { traced: false, collectsFromStart: false };
   let body = bytes.subarray(8);
-  if (signature === 'CWS') {
-    try {
-      const inflated = new Blob([body]).stream().pipeThrough(new DecompressionStream('deflate'));
-      body = new Uint8Array(await new Response(inflated).arrayBuffer());
-    } catch {
-      // A movie cut short: what inflated before the break is all we read.
-      return { traced: false, collectsFromStart: false };
-    }
-  }
+  if (signature === 'CWS') body = await inflated(bytes);
   return { ...tracerOf(body), frameRate: frameRateOf(body) };
+}
+
+// A compressed movie's bytes after its header, as far as its header says,
+// no further than a bound, and no further than tells its tracer.
+async function inflated(bytes) {
+  let left = inflateLimit(bytes);
+  const watch = tracerWatch();
+  const pieces = [];
+  const reader = new Blob([bytes.subarray(8)]).stream().pipeThrough(new DecompressionStream('deflate')).getReader();
+  try {
+    while (left > 0) {
+      const { done, value } = await reader.read();
+      if (done) break;
+      const piece = value.subarray(0, left);
+      pieces.push(piece);
+      left -= piece.length;
+      if (watch(piece)) break;
+    }
+  } catch {
+    // A movie cut short: what inflated before the break is all we read.
+  }
+  reader.cancel().catch(() => {});
+  // Without the tracer's name, only the header's frame rate is wanted.
+  const kept = watch.seen ? pieces : pieces.slice(0, 4);
+  return new Uint8Array(await new Blob(kept).arrayBuffer());
 }
 
 // A movie without a tracer, sent to the server, which traces a copy.
@@ -154,17 +172,9 @@ async function tracedCopy(bytes, label) {
 // server serves (npm start -- --movies DIR) traces it, and what it loads,
 // on request.
 async function movieFromUrl(url, label) {
-  say(`Fetching ${label}...`);
-  let response;
-  let bytes;
-  try {
-    response = await fetch(url);
-    if (!response.ok) throw new Error(`${response.status} ${response.statusText}`);
-    bytes = await response.arrayBuffer();
-  } catch (error) {
-    sayProblem(`Could not fetch ${label}`, error.message);
-    return null;
-  }
+  const response = await fetchOwn(url, label);
+  if (!response) return null;
+  const bytes = await response.arrayBuffer();
   const how = response.headers.get('X-Vimbrel-Traced');
   if (how === 'failed') {
     const failed = JSON.parse(decodeURIComponent(response.headers.get('X-Vimbrel-Problem') ?? '%7B%7D'));
@@ -190,57 +200,36 @@ async function movieFromFile(file, label) {
 
 /** Plays `source` (a File or Blob, or a URL), traced first when it has no tracer. */
 export async function loadMovie(source, label) {
-  if (!window.RufflePlayer) {
-    say('The Ruffle player is missing: run "npm install" in viewer/.');
-    return;
-  }
   document.body.dataset.movie = 'loading';
   const movie = source instanceof Blob ? await movieFromFile(source, label)
     : await movieFromUrl(source, label);
   if (!movie) return;
-  const url = movie.url;
-  if (player) player.remove();
+  player?.remove();
   playing?.end();
   const session = new MovieSession(movie.collectsFromStart, movie.frameRate);
   showSteps(movie.collectsFromStart ? 'fromStart' : 'onF12');
   playing = session;
-  player = window.RufflePlayer.newest().createPlayer();
-  playerBox.replaceChildren(player);
-  const api = player.ruffle();
   say(`Loading ${label}...`);
-  try {
-    await api.load({ url, base: movie.base ?? null, autoplay: 'on', splashScreen: false,
-                     unmuteOverlay: 'hidden', openUrlMode: 'deny', preferredRenderer: 'canvas',
-                     allowScriptAccess: true });
-    api.traceObserver = (message) => console.log(`[movie] ${message}`);
-    api.addFSCommandHandler((command, args) => {
+  player = new MovieFrame(playerBox, { url: movie.url, base: movie.base ?? null, on: {
+    loaded: () => {
+      toggle.disabled = false;
+      document.body.dataset.movie = 'loaded';
+      document.body.dataset.traced = movie.traced;
+      say(`${label} is playing${movie.traced === 'now' ? ', traced by the server' : ''}. ` +
+          (movie.collectsFromStart
+            ? 'Its tracer collects from its start: click it, then press F12 to see the records.'
+            : 'Click it, then press F12 to start collecting.'));
+    },
+    failed: (message) => sayProblem(`Could not play ${label}`, message),
+    command: (command, text) => {
       console.log(`[fscommand] ${command}`);
-      if (command !== 'save' && command !== 'records') return false;
-      session.handOver(command, String(args));
-      return true;
-    });
-    toggle.disabled = false;
-    document.body.dataset.movie = 'loaded';
-    document.body.dataset.traced = movie.traced;
-    say(`${label} is playing${movie.traced === 'now' ? ', traced by the server' : ''}. ` +
-        (movie.collectsFromStart
-          ? 'Its tracer collects from its start: click it, then press F12 to see the records.'
-          : 'Click it, then press F12 to start collecting.'));
-  } catch (error) {
-    sayProblem(`Could not play ${label}`, String(error.message ?? error));
-  }
+      session.handOver(command, text);
+    },
+    // F12 released while the movie has the keyboard reaches its tracer.
+    F12: () => session.toggled(),
+    trace: (line) => console.log(`[movie] ${line}`),
+  } });
 }
 
-// F12 released while the player has the keyboard reaches its tracer.
-document.addEventListener('keyup', (event) => {
-  if (player && event.target === player && (event.code === 'F12' || event.keyCode === 123)) playing?.toggled();
-}, true);
-
 // Some browsers keep F12 for their developer tools: send the key ourselves.
-toggle.addEventListener('click', () => {
-  if (!player) return;
-  player.focus();
-  for (const type of ['keydown', 'keyup']) {
-    player.dispatchEvent(new KeyboardEvent(type, { key: 'F12', code: 'F12', keyCode: 123, which: 123, bubbles: true }));
-  }
-});
+toggle.addEventListener('click', () => player?.pressF12());

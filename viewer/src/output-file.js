@@ -1,10 +1,12 @@
 // A file written in order, a piece at a time, for vimbrel-capture and
-// vimbrel-report: the writer waits while the disk catches up, and a reader
-// that went away (a pipe closed) ends the file quietly, as it does our
-// terminal output.
+// vimbrel-report: the writer waits while the disk catches up. A file
+// that cannot be written (EIO, ENOSPC) is a failure; only a named pipe
+// whose reader went away ends the file quietly.
 
 import { createWriteStream } from 'node:fs';
-import { CLOSED_OUTPUT } from './lifetime.js';
+
+// The error of a pipe with no reader left: the file was read as far as wanted.
+const READER_GONE = 'EPIPE';
 
 export class OutputFile {
   constructor(path) {
@@ -18,8 +20,8 @@ export class OutputFile {
   }
 
   took(error) {
-    if (CLOSED_OUTPUT.includes(error.code)) this.readerGone = true;
-    else this.failure ??= error;
+    if (error.code === READER_GONE) this.readerGone = true;
+    else this.failure ??= Object.assign(new Error(`cannot write ${this.path}: ${error.message}`), { code: error.code });
   }
 
   /** Queues `text`; drained() tells when to write more. */

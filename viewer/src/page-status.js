@@ -19,3 +19,23 @@ export function sayProblem(title, message, output = '') {
   problem.hidden = false;
   document.body.dataset.movie = 'failed';
 }
+
+/**
+ * Fetches `url`, a movie or a dump the address names, from the viewer's
+ * own site only: resolves to the response, or says why not and resolves
+ * to null.
+ */
+export async function fetchOwn(url, label) {
+  say(`Fetching ${label}...`);
+  try {
+    if (new URL(url, location.href).origin !== location.origin) {
+      throw new Error('it is on another site, and the viewer opens movies and dumps of its own site only');
+    }
+    const response = await fetch(url);
+    if (!response.ok) throw new Error(`${response.status} ${response.statusText}`);
+    return response;
+  } catch (error) {
+    sayProblem(`Could not fetch ${label}`, error.message);
+    return null;
+  }
+}

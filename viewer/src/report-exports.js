@@ -78,12 +78,13 @@ export class ReportExports {
     return new OutputFile(path);
   }
 
-  // Waits for `file` to take more, or to end (`step`); its failure is said as ours.
+  // Waits for `file` to take more, or to end (`step`); its failure, which
+  // names it, is said as ours.
   async settled(file, step) {
     try {
       await step;
     } catch (error) {
-      this.fail(`cannot write ${file.path}: ${error.message}`);
+      this.fail(error.message);
     }
   }
 

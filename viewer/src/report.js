@@ -6,6 +6,7 @@
 import { CallBuilder, FunctionStats, listeners } from './calls.js';
 import { FrameStats } from './frame-stats.js';
 import { RecordReader } from './trace.js';
+import { printableName } from './printable.js';
 
 export function formatMs(value) {
   return Number.isInteger(value) ? String(value) : value.toFixed(1);
@@ -68,12 +69,15 @@ export class DumpReport {
     this.reader.push(text);
   }
 
-  /** Returns { records, stats, frames, tree, anomalyCount, errorCount }: frames as FrameStats' summary. */
+  /**
+   * Returns { records, stats, frames, tree, anomalyCount, errorCount,
+   * clockBack }: frames as FrameStats' summary, clockBack as CallBuilder's.
+   */
   end() {
     const records = this.reader.end();
     this.builder.finish();
     return { records, stats: this.stats.rows(), frames: this.frames.summary(), tree: this.folded.roots,
-             anomalyCount: this.anomalyCount, errorCount: this.errorCount };
+             anomalyCount: this.anomalyCount, errorCount: this.errorCount, clockBack: this.builder.clockBack };
   }
 }
 
@@ -88,7 +92,7 @@ function plural(count, one, many) {
  */
 export function formatFunctionTable(stats, most = Infinity) {
   const header = ['function', 'calls', 'total ms', 'self ms', 'max ms'];
-  const rows = stats.slice(0, most).map((s) => [s.name, String(s.calls), formatMs(s.total),
+  const rows = stats.slice(0, most).map((s) => [printableName(s.name), String(s.calls), formatMs(s.total),
                                                 formatMs(s.self), formatMs(s.max)]);
   // Not Math.max(...rows): a table of many thousand names overflows the stack.
   const widths = header.map((title, column) =>
@@ -100,17 +104,30 @@ export function formatFunctionTable(stats, most = Infinity) {
          (left > 0 ? `... and ${plural(left, 'function', 'functions')} more\n` : '');
 }
 
-/** The call tree (DumpReport's) as indented text, repeated sibling calls on one line. */
+/** How deep the tree's lines are indented; deeper lines say their depth. */
+export const TREE_INDENT_LEVELS = 32;
+
+/**
+ * The call tree (DumpReport's) as indented text, repeated sibling calls on
+ * one line. Walked without recursion, for stacks of any depth.
+ */
 export function formatCallTree(tree) {
   const lines = [];
-  const visit = (nodes, depth) => {
-    for (const node of nodes.values()) {
-      lines.push(`${'  '.repeat(depth)}${node.name}  ${plural(node.calls, 'call', 'calls')}` +
-                 `  ${formatMs(node.total)} ms`);
-      visit(node.children, depth + 1);
+  const levels = [tree.values()];
+  while (levels.length) {
+    const next = levels[levels.length - 1].next();
+    if (next.done) {
+      levels.pop();
+      continue;
     }
-  };
-  visit(tree, 0);
+    const node = next.value;
+    const depth = levels.length - 1;
+    const indent = '  '.repeat(Math.min(depth, TREE_INDENT_LEVELS)) +
+      (depth > TREE_INDENT_LEVELS ? `[depth ${depth}] ` : '');
+    lines.push(`${indent}${printableName(node.name)}  ${plural(node.calls, 'call', 'calls')}` +
+               `  ${formatMs(node.total)} ms`);
+    levels.push(node.children.values());
+  }
   return lines.length ? `${lines.join('\n')}\n` : '';
 }
 
@@ -136,7 +153,7 @@ export function formatFrames(frames, frameRate = null) {
   text += 'slowest frames:\n';
   const rows = frames.slowest.map((frame) => [
     `frame ${frame.number}`, `at ${formatMs(frame.start)} ms`, `${formatMs(frame.duration)} ms`,
-    frame.functions.map((f) => `${f.name} ${formatMs(f.self)} ms`).join(', ')]);
+    frame.functions.map((f) => `${printableName(f.name)} ${formatMs(f.self)} ms`).join(', ')]);
   const widths = [0, 1, 2].map((column) => rows.reduce((widest, row) => Math.max(widest, row[column].length), 0));
   for (const row of rows) {
     text += `  ${row[0].padEnd(widths[0])}  ${row[1].padStart(widths[1])}  ${row[2].padStart(widths[2])}` +
@@ -145,9 +162,16 @@ export function formatFrames(frames, frameRate = null) {
   return text;
 }
 
+/** What the times say when the clock stepped back: CallBuilder's clockBack. */
+export function clockBackSaid({ count, most }) {
+  return `The clock stepped back ${plural(count, 'time', 'times')}, by up to ${formatMs(most)} ms ` +
+         '(the wall clock set back?): times are held where they were, so no call lasts less than nothing.';
+}
+
 /** The lines that say what of the dump could not be used as it stands. */
-export function formatProblems({ errorCount, anomalyCount }) {
+export function formatProblems({ errorCount, anomalyCount, clockBack }) {
   let text = '';
+  if (clockBack?.count) text += `${clockBackSaid(clockBack)}\n`;
   if (anomalyCount) {
     text += `${plural(anomalyCount, 'record does', 'records do')} not pair up ` +
             '(an exit without its enter, or an enter never closed).\n';

@@ -1,7 +1,7 @@
 // What the capture, the server and the page need to know of a movie's
 // bytes: whether vimbrel traced it, and whether its tracer collects from
 // the start. Plain functions over bytes, for node and the browser alike;
-// the caller inflates a compressed movie.
+// the caller inflates a compressed movie, as far as these say.
 
 const LATIN1 = new TextDecoder('latin1');
 
@@ -14,14 +14,65 @@ export function movieSignature(bytes) {
 
 const TRACER = new TextEncoder().encode('_tracer_\0');
 
-function includes(bytes, needle) {
-  search: for (let i = 0; i + needle.length <= bytes.length; i++) {
-    for (let j = 0; j < needle.length; j++) {
+/**
+ * The most bytes a compressed movie is inflated to here: more than any
+ * movie that plays holds, far less than what a movie made to fill memory
+ * would.
+ */
+export const MOST_INFLATED = 256 << 20;
+
+/** The length a movie's header gives for it whole, header included. */
+export function declaredLength(bytes) {
+  return (bytes[4] | (bytes[5] << 8) | (bytes[6] << 16) | (bytes[7] << 24)) >>> 0;
+}
+
+/** How far a compressed movie is inflated: to its header's length, and no further than MOST_INFLATED. */
+export function inflateLimit(bytes) {
+  return Math.min(Math.max(declaredLength(bytes) - 8, 0), MOST_INFLATED);
+}
+
+// The tracer's pool, where its name first stands, and its prologue, which
+// says whether it collects from the start, lie within this of its name.
+const TRACER_REACH = 1 << 18;
+
+/**
+ * For a movie inflated a piece at a time: a function that takes each piece
+ * and says whether enough is there to tell its tracer (tracerOf), so that
+ * a traced movie is not inflated further. Its `seen` is true once the
+ * tracer's name was: without it, a movie has no tracer.
+ */
+export function tracerWatch() {
+  let size = 0;
+  let seenAt = -1;
+  let tail = new Uint8Array(0);
+  const watch = (piece) => {
+    if (seenAt < 0) {
+      const joined = new Uint8Array(tail.length + piece.length);
+      joined.set(tail);
+      joined.set(piece, tail.length);
+      const at = indexOf(joined, TRACER);
+      if (at >= 0) {
+        seenAt = size - tail.length + at;
+        watch.seen = true;
+      }
+      tail = joined.slice(Math.max(0, joined.length - TRACER.length + 1));
+    }
+    size += piece.length;
+    return seenAt >= 0 && size >= seenAt + TRACER_REACH;
+  };
+  watch.seen = false;
+  return watch;
+}
+
+function indexOf(bytes, needle) {
+  search: for (let i = bytes.indexOf(needle[0]); i >= 0 && i + needle.length <= bytes.length;
+    i = bytes.indexOf(needle[0], i + 1)) {
+    for (let j = 1; j < needle.length; j++) {
       if (bytes[i + j] !== needle[j]) continue search;
     }
-    return true;
+    return i;
   }
-  return false;
+  return -1;
 }
 
 const END = 0;
@@ -109,9 +160,13 @@ function firstCollect(reader) {
   return undefined;
 }
 
+// Sprites hold no sprites in a movie that plays; a movie made to nest
+// them without end is read this deep.
+const DEEPEST_SPRITE = 4;
+
 // The first `collect` value set by the action blocks among the tags, in
 // sprites too.
-function collectInTags(reader) {
+function collectInTags(reader, depth = 0) {
   while (!reader.done) {
     const header = reader.u16();
     const code = header >> 6;
@@ -123,7 +178,9 @@ function collectInTags(reader) {
     let found;
     if (code === DO_ACTION) found = firstCollect(new Reader(reader.bytes, start, start + length));
     else if (code === DO_INIT_ACTION) found = firstCollect(new Reader(reader.bytes, start + 2, start + length));
-    else if (code === DEFINE_SPRITE) found = collectInTags(new Reader(reader.bytes, start + 4, start + length));
+    else if (code === DEFINE_SPRITE && depth < DEEPEST_SPRITE) {
+      found = collectInTags(new Reader(reader.bytes, start + 4, start + length), depth + 1);
+    }
     else if (code === SHOW_FRAME) continue;
     if (found !== undefined) return found;
   }
@@ -137,7 +194,7 @@ function collectInTags(reader) {
  * `collect` to true where it creates it.
  */
 export function tracerOf(body) {
-  if (!includes(body, TRACER)) return { traced: false, collectsFromStart: false };
+  if (indexOf(body, TRACER) < 0) return { traced: false, collectsFromStart: false };
   // The frame rectangle: 5 bits give the bits of each of its 4 values.
   const rectangleBits = 5 + 4 * (body[0] >> 3);
   const tags = new Reader(body, Math.ceil(rectangleBits / 8) + 4);

@@ -99,11 +99,16 @@ export function endRunningTools() {
 }
 process.on('exit', endRunningTools);
 
+// How long the pipes of a tool that has ended may stay open: a child it
+// left, outside its process group, may hold them for ever.
+const PIPES_AFTER_EXIT_MS = 1000;
+
 /**
  * Runs `program` with `args` in `cwd`, no shell between, so that any name
  * is passed as it is. Resolves to its status, the signal that ended it,
  * whether it ran past `timeoutSeconds` (then it is ended) and both outputs
- * as buffers.
+ * as buffers, once it has ended and its pipes have closed, or soon after it
+ * ended when something it left holds them.
  */
 export function runProgram(program, args, cwd, { timeoutSeconds = 0 } = {}) {
   return new Promise((done, fail) => {
@@ -112,27 +117,45 @@ export function runProgram(program, args, cwd, { timeoutSeconds = 0 } = {}) {
     const stdout = [];
     const stderr = [];
     let timedOut = false;
+    let exited = null;
+    let pipesTimer = null;
     const timer = timeoutSeconds > 0 ? setTimeout(() => {
       timedOut = true;
       end(child);
     }, timeoutSeconds * 1000) : null;
+    const settle = () => {
+      clearTimeout(timer);
+      clearTimeout(pipesTimer);
+      running.delete(child);
+    };
     child.stdout.on('data', (chunk) => stdout.push(chunk));
     child.stderr.on('data', (chunk) => stderr.push(chunk));
     child.on('error', (error) => {
-      clearTimeout(timer);
-      running.delete(child);
+      settle();
       fail(error);
     });
-    child.on('close', (status, signal) => {
-      clearTimeout(timer);
-      running.delete(child);
+    const finish = () => {
+      settle();
       done({
-        status: status ?? 128,
-        signal: timedOut ? null : signal,
+        status: exited.status ?? 128,
+        signal: timedOut ? null : exited.signal,
         timedOut,
         stdout: Buffer.concat(stdout),
         stderr: Buffer.concat(stderr),
       });
+    };
+    child.on('exit', (status, signal) => {
+      exited = { status, signal };
+      pipesTimer = setTimeout(() => {
+        // What still holds the pipes is left to itself: its group is
+        // ended, and nothing more is read.
+        end(child);
+        child.stdout.destroy();
+        child.stderr.destroy();
+        child.removeAllListeners('close');
+        finish();
+      }, PIPES_AFTER_EXIT_MS);
     });
+    child.on('close', finish);
   });
 }

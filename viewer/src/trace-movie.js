@@ -3,9 +3,11 @@
 
 import { basename, join } from 'node:path';
 import { readFile, writeFile } from 'node:fs/promises';
-import { inflateSync, constants as zlib } from 'node:zlib';
+import { createInflate, constants as zlib } from 'node:zlib';
 import { StepError, findFlasm, findVimbrel, runProgram } from './tools.js';
-import { frameRateOf, movieSignature, tracerOf } from './swf.js';
+import { MOST_INFLATED, declaredLength, frameRateOf, inflateLimit, movieSignature, tracerOf,
+         tracerWatch } from './swf.js';
+import { WorkQueue } from './work-queue.js';
 
 export { movieSignature };
 
@@ -24,33 +26,67 @@ export const FLUSH_EVERY = 50000;
 // The tracer needs _global, which came with Flash 6.
 const FIRST_FLASH_WITH_GLOBAL = 6;
 
-/** The movie's bytes after its 8-byte header, inflated when compressed. */
-function movieBody(bytes) {
+/** How many movies are traced at once: the others wait their turn. */
+export const TRACES_AT_ONCE = 2;
+const traces = new WorkQueue(TRACES_AT_ONCE);
+
+/** How many movies are being traced or wait for it. */
+export function tracesUnderWay() {
+  return traces.load;
+}
+
+/**
+ * The movie's bytes after its 8-byte header, inflated when compressed, in
+ * pieces: at most to its header's length and MOST_INFLATED, and no further
+ * once `enough(piece)`, told of each piece inflated, says so.
+ */
+async function movieBody(bytes, enough = () => false) {
   const body = bytes.subarray(8);
-  if (movieSignature(bytes) !== 'CWS') return body;
-  try {
-    return inflateSync(body, { finishFlush: zlib.Z_SYNC_FLUSH });
-  } catch {
-    return Buffer.alloc(0);
+  if (movieSignature(bytes) !== 'CWS') {
+    enough(body);
+    return [body];
   }
+  let left = inflateLimit(bytes);
+  const pieces = [];
+  const inflate = createInflate({ finishFlush: zlib.Z_SYNC_FLUSH, chunkSize: 1 << 16 });
+  inflate.end(body);
+  try {
+    for await (const inflated of inflate) {
+      const piece = inflated.subarray(0, left);
+      pieces.push(piece);
+      left -= piece.length;
+      if (left === 0 || enough(piece)) break;
+    }
+  } catch {
+    // A movie cut short: what inflated before the break is all we read.
+  }
+  inflate.destroy();
+  return pieces;
 }
 
-/** What vimbrel put into the movie `bytes`: { traced, collectsFromStart }. */
-export function tracerInMovie(bytes) {
+/** What vimbrel put into the movie `bytes`: resolves to { traced, collectsFromStart }. */
+export async function tracerInMovie(bytes) {
   if (!movieSignature(bytes)) return { traced: false, collectsFromStart: false };
-  return tracerOf(movieBody(bytes));
+  const watch = tracerWatch();
+  const pieces = await movieBody(bytes, watch);
+  // Without its name, a movie has no tracer: its bytes are not joined.
+  return watch.seen ? tracerOf(Buffer.concat(pieces)) : { traced: false, collectsFromStart: false };
 }
 
-/** The movie's frames a second, from its header; null for what is not a movie. */
-export function movieFrameRate(bytes) {
+// The frame rate is in the first bytes after the frame's rectangle.
+const FRAME_RATE_WITHIN = 32;
+
+/** The movie's frames a second, from its header: resolves to null for what is not a movie. */
+export async function movieFrameRate(bytes) {
   if (!movieSignature(bytes)) return null;
-  const body = movieBody(bytes);
+  let size = 0;
+  const body = Buffer.concat(await movieBody(bytes, (piece) => (size += piece.length) >= FRAME_RATE_WITHIN));
   return body.length ? frameRateOf(body) : null;
 }
 
-/** True for a movie that vimbrel traced: its blocks push '_tracer_'. */
-export function hasTracer(bytes) {
-  return tracerInMovie(bytes).traced;
+/** Resolves to true for a movie that vimbrel traced: its blocks push '_tracer_'. */
+export async function hasTracer(bytes) {
+  return (await tracerInMovie(bytes)).traced;
 }
 
 /**
@@ -66,9 +102,13 @@ export function vimbrelOptions({ clock = 'date', collectFromStart = false, flush
           ...skip.flatMap((pattern) => ['--skip', pattern])];
 }
 
-// flasm writes the movie's name into its text and reads it back from there:
-// a name it cannot quote, or Windows' flasm cannot open, is replaced.
-function workingName(moviePath) {
+/**
+ * The name of the traced copy of `moviePath` and of its texts (.flm,
+ * .tmp, .fln): flasm writes the movie's name into its text and reads it
+ * back from there, so a name it cannot quote, or Windows' flasm cannot
+ * open, is replaced.
+ */
+export function workingName(moviePath) {
   const name = basename(moviePath);
   return /^[A-Za-z0-9 ._()+-]+\.swf$/i.test(name) && !name.startsWith('-') ? name : 'movie.swf';
 }
@@ -100,6 +140,18 @@ export async function traceMovie(moviePath, folder, options = {}) {
   } catch (error) {
     throw new StepError('reading the movie', `cannot read ${label}: ${error.message}`);
   }
+  refuseUntraceable(bytes, label);
+  return traces.run(() => traceSteps(moviePath, bytes, folder, { ...options, label, toolTimeout, onStep }));
+}
+
+const megabytes = (bytes) => Math.ceil(bytes / (1 << 20));
+
+/**
+ * Throws a StepError of 'reading the movie' when the movie `bytes`, called
+ * `label`, cannot be traced as it is: no SWF, LZMA, too old for the
+ * tracer, or made to inflate past MOST_INFLATED, which flasm would do.
+ */
+export function refuseUntraceable(bytes, label) {
   const signature = movieSignature(bytes);
   if (!signature) throw new StepError('reading the movie', `${label} is not a SWF movie`);
   if (signature === 'ZWS') {
@@ -111,6 +163,15 @@ export async function traceMovie(moviePath, folder, options = {}) {
     throw new StepError('reading the movie', `${label} is a Flash ${version} movie: the tracer ` +
       `needs Flash ${FIRST_FLASH_WITH_GLOBAL} or later, which have _global.`);
   }
+  if (signature === 'CWS' && declaredLength(bytes) - 8 > MOST_INFLATED) {
+    throw new StepError('reading the movie', `${label} says it inflates to ${megabytes(declaredLength(bytes))} MB: ` +
+      `movies of more than ${megabytes(MOST_INFLATED)} MB are not traced.`);
+  }
+}
+
+// The steps of traceMovie, once its turn has come.
+async function traceSteps(moviePath, bytes, folder, options) {
+  const { label, toolTimeout, onStep } = options;
   const flasm = await findFlasm(options.flasm);
   const vimbrel = await findVimbrel(options.vimbrel);
 

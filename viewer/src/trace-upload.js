@@ -6,22 +6,38 @@ import { mkdtempSync, rmSync } from 'node:fs';
 import { mkdir, mkdtemp, readFile, rm, writeFile } from 'node:fs/promises';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
-import { CLOCKS, hasTracer, movieSignature, traceMovie } from './trace-movie.js';
+import { CLOCKS, TRACES_AT_ONCE, hasTracer, movieSignature, refuseUntraceable, traceMovie } from './trace-movie.js';
 import { StepError } from './tools.js';
 
-const LARGEST_MOVIE = 64 * 1024 * 1024;
+/** The largest movie a page may send. */
+export const LARGEST_MOVIE = 64 * 1024 * 1024;
 
+/** How many movies may wait for their turn to be traced; past them a page is told to try again. */
+export const TRACES_WAITING = 4;
+
+// A problem answered with an HTTP status other than 422.
+class RequestProblem extends StepError {
+  constructor(status, step, message) {
+    super(step, message);
+    this.status = status;
+  }
+}
+
+const tooLarge = () => new RequestProblem(413, 'reading the movie',
+                                          `the movie is larger than ${LARGEST_MOVIE >> 20} MB, the most traced here`);
+
+// The body, up to LARGEST_MOVIE: past it, the rest is read and let go, so
+// that the page hears why rather than a connection cut.
 function readBody(request) {
   return new Promise((done, fail) => {
     const chunks = [];
     let size = 0;
     request.on('data', (chunk) => {
       size += chunk.length;
-      if (size > LARGEST_MOVIE) {
-        fail(new StepError('reading the movie', `the movie is larger than ${LARGEST_MOVIE >> 20} MB`));
-        request.destroy();
-      } else {
-        chunks.push(chunk);
+      if (size <= LARGEST_MOVIE) chunks.push(chunk);
+      else if (chunks.length) {
+        chunks.length = 0;
+        fail(tooLarge());
       }
     });
     request.on('end', () => done(Buffer.concat(chunks)));
@@ -39,7 +55,8 @@ function answerProblem(response, status, error) {
  * A request handler for POST /trace?clock=CLOCK (date by default). Answers
  * with the movie to play: as sent when it has a tracer (X-Vimbrel-Traced:
  * already), else traced here (X-Vimbrel-Traced: now); or with 422 and the
- * step that failed as JSON. `tools` are traceMovie's options: flasm and
+ * step that failed as JSON (413 for a movie too large, 503 while too many
+ * wait their turn). `tools` are traceMovie's options: flasm and
  * vimbrel, the tools' time limit, --only and --skip.
  */
 export function traceUploads(server, tools = {}) {
@@ -54,14 +71,25 @@ export function traceUploads(server, tools = {}) {
     process.off('exit', removeRoot);
   });
 
+  // The uploads being read, waiting their turn or traced.
+  let underWay = 0;
   return async (request, response, query) => {
     const clock = query.get('clock') ?? 'date';
     let folder = null;
+    let counted = false;
     try {
       if (!CLOCKS.includes(clock)) throw new StepError('tracing the movie', `there is no clock ${clock}`);
+      if (Number(request.headers['content-length']) > LARGEST_MOVIE) throw tooLarge();
+      if (underWay >= TRACES_AT_ONCE + TRACES_WAITING) {
+        throw new RequestProblem(503, 'waiting for the server', `the server is tracing ${underWay} ` +
+                                 'movies already: try again once they are done');
+      }
+      underWay += 1;
+      counted = true;
       const bytes = await readBody(request);
       if (!movieSignature(bytes)) throw new StepError('reading the movie', 'what was sent is not a SWF movie');
-      if (hasTracer(bytes)) {
+      refuseUntraceable(bytes, 'the movie');
+      if (await hasTracer(bytes)) {
         response.writeHead(200, { 'Content-Type': 'application/x-shockwave-flash', 'X-Vimbrel-Traced': 'already' });
         response.end(bytes);
         return;
@@ -76,8 +104,11 @@ export function traceUploads(server, tools = {}) {
       response.end(await readFile(traced.movie));
     } catch (error) {
       if (!(error instanceof StepError)) throw error;
-      answerProblem(response, 422, error);
+      // What was not read is let go as it comes.
+      request.resume();
+      answerProblem(response, error.status ?? 422, error);
     } finally {
+      if (counted) underWay -= 1;
       if (folder) await rm(folder, { recursive: true, force: true });
     }
   };

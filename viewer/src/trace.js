@@ -7,8 +7,17 @@
 // A name may itself hold commas and spaces, so a record is known by its
 // end: the marker and a number.
 
-const RECORD = /^([\s\S]*) (Enter|Exit|Frame) (-?\d+(?:\.\d+)?)$/;
+// The end of a record: its marker and its time. The marker and the time
+// hold no comma, so the last piece of a record, alone, says whether it
+// ends one.
+const RECORD_END = / (Enter|Exit|Frame) (-?\d+(?:\.\d+)?)$/;
 const MARKED = /^[\s\S]* (Enter|Exit|Frame) \S*$/;
+
+/**
+ * The longest record read, in characters: text past it, with no record's
+ * end, is no record, and is not kept waiting for one.
+ */
+export const LONGEST_RECORD = 1 << 16;
 
 const SPACE = 32;
 const MINUS = 45;
@@ -60,6 +69,9 @@ export class RecordReader {
     // commas), or -1.
     this.pieceFrom = 0;
     this.pendingFrom = -1;
+    // True while the piece being read is the rest of one past
+    // LONGEST_RECORD, which was said to be no record.
+    this.skipping = false;
     this.seen = false;
   }
 
@@ -71,9 +83,18 @@ export class RecordReader {
     let from = this.pieceFrom;
     let pending = this.pendingFrom;
     for (let to = buffer.indexOf(',', from); to >= 0; to = buffer.indexOf(',', from)) {
-      pending = this.piece(buffer, pending, from, to);
+      if (this.skipping) this.skipping = false;
+      else pending = this.piece(buffer, pending, from, to);
       from = to + 1;
     }
+    if (!this.skipping && buffer.length - from > LONGEST_RECORD) {
+      // A piece this long ends no record, however it ends: said now, not kept.
+      if (pending >= 0) this.error(this.count, buffer.slice(pending, from - 1));
+      this.error(this.count, buffer.slice(from, from + LONGEST_RECORD));
+      pending = -1;
+      this.skipping = true;
+    }
+    if (this.skipping) from = buffer.length;
     const keep = pending >= 0 ? pending : from;
     this.rest = buffer.slice(keep);
     this.base += keep;
@@ -96,7 +117,7 @@ export class RecordReader {
    * a host may end with a line break, which is no part of a record.
    */
   end() {
-    if (this.seen) {
+    if (this.seen && !this.skipping) {
       const buffer = this.rest.replace(/\r?\n$/, '');
       if (this.joined) {
         // Ended by pushWhole: no piece is left, but one that was no record.
@@ -108,33 +129,45 @@ export class RecordReader {
     }
     this.rest = '';
     this.seen = false;
+    this.skipping = false;
     return this.count;
   }
 
   // Reads the piece buffer[from, to); returns where the record being read
-  // began when the piece did not end it, else -1.
+  // began when the piece did not end it, else -1. Each piece is looked at
+  // once, whatever came before it.
   piece(buffer, pendingFrom, from, to) {
-    const start = pendingFrom < 0 ? from : pendingFrom;
+    let start = pendingFrom < 0 ? from : pendingFrom;
+    if (to - start > LONGEST_RECORD) {
+      // What waited for a record's end is no record: this piece starts anew,
+      // unless it is too long itself.
+      if (start < from) this.error(this.count, buffer.slice(start, from - 1));
+      start = from;
+      if (to - from > LONGEST_RECORD) {
+        this.error(this.count, buffer.slice(from, from + LONGEST_RECORD));
+        return -1;
+      }
+    }
     const marker = simpleRecordAt(buffer, from, to);
     if (marker >= 0) {
       const kind = KIND_BY_LETTER[buffer.charCodeAt(marker + 2)];
-      this.count++;
-      this.record(buffer.slice(start, marker), kind, Number(buffer.slice(marker + kind.length + 2, to)),
-                  this.base + start, this.base + to);
-      return -1;
+      return this.found(buffer, start, marker, kind, Number(buffer.slice(marker + kind.length + 2, to)), to);
     }
-    const candidate = buffer.slice(start, to);
-    const match = RECORD.exec(candidate);
-    if (match) {
-      this.count++;
-      this.record(match[1], match[2], Number(match[3]), this.base + start, this.base + to);
-      return -1;
-    }
-    if (MARKED.test(buffer.slice(from, to))) {
+    const piece = buffer.slice(from, to);
+    const match = RECORD_END.exec(piece);
+    if (match) return this.found(buffer, start, from + match.index, match[1], Number(match[2]), to);
+    if (MARKED.test(piece)) {
       // A marker with no time after it: this piece is broken, not a name.
-      this.error(this.count, candidate);
+      this.error(this.count, buffer.slice(start, to));
       return -1;
     }
     return start;
+  }
+
+  // The record buffer[start, to), its name before `marker`.
+  found(buffer, start, marker, kind, time, to) {
+    this.count++;
+    this.record(buffer.slice(start, marker), kind, time, this.base + start, this.base + to);
+    return -1;
   }
 }

@@ -230,3 +230,21 @@ test('SIGHUP ends the capture, its stuck tool, its browser and its folder',
   assert.ok(browser.every((id) => !existsSync(`/proc/${id}`)), 'the browser is gone');
   assert.deepEqual(readdirSync(temporary), [], 'no temporary folder is left');
 }));
+
+test('SIGINT while recording keeps the records handed over in dump.txt, and leaves no trace.json cut short',
+     { skip: NO_FLASM }, () => withFolder(async (folder) => {
+  const movie = await buildMovie({ folder, name: 'movie', frames: [callsInOrder(16)] });
+  const out = join(folder, 'out');
+  const run = await capture([movie, '--seconds', '60', '--out', out, '--flush-every', '10', '--no-frames',
+                             '--no-events'], {}, (child) => {
+    const waiting = setInterval(() => {
+      if (!existsSync(join(out, 'dump.txt')) || readFileSync(join(out, 'dump.txt'), 'utf8').split(',').length < 30) return;
+      clearInterval(waiting);
+      child.kill('SIGINT');
+    }, 100);
+  });
+  assert.equal(run.status, 130, run.stderr);
+  assert.deepEqual(readdirSync(out), ['dump.txt']);
+  assert.deepEqual(readFileSync(join(out, 'dump.txt'), 'utf8').split(',').map((record) => record.replace(/ \d+$/, '')),
+                   recordsInOrder(16).slice(0, 30));
+}));

@@ -5,7 +5,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
-import { copyFileSync, mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { copyFileSync, mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync, symlinkSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -109,6 +109,32 @@ test('an untraced movie is traced as a copy, kept when asked, and captured',
     assert.deepEqual(readFileSync(join(kept, 'demo.fln')), readFileSync(join(byHand, 'demo.fln')));
     assert.deepEqual(readFileSync(join(kept, 'demo.tmp')), readFileSync(join(byHand, 'demo.tmp')));
     assert.ok(readFileSync(join(kept, 'demo.swf')).includes('_tracer_\0'));
+  });
+});
+
+test('no file is lost: --keep beside the movie is refused, and a dump that cannot be written fails the capture',
+     { skip: NO_FLASM }, () => {
+  withFolder((folder) => {
+    const movie = join(folder, 'demo.swf');
+    copyFileSync(fixture('demo.swf'), movie);
+    const before = readFileSync(movie);
+    let run = capture([movie, '--seconds', '1', '--keep', folder]);
+    assert.equal(run.status, 1);
+    assert.equal(run.stderr, `vimbrel-capture: --keep ${folder} holds demo.swf already: the traced copy is kept ` +
+                             'only where it overwrites nothing; keep it in another folder\n');
+    assert.deepEqual(readFileSync(movie), before);
+    assert.deepEqual(readdirSync(folder), ['demo.swf']);
+
+    // A disk that takes nothing: the capture fails, naming the file, and
+    // leaves no trace.json cut short.
+    const out = join(folder, 'out');
+    mkdirSync(out);
+    symlinkSync('/dev/full', join(out, 'dump.txt'));
+    run = capture([fixture('demo-traced.swf'), '--seconds', '1', '--out', out]);
+    assert.equal(run.status, 1, run.stderr);
+    assert.match(run.stderr, new RegExp(`vimbrel-capture: cannot write ${join(out, 'dump.txt')}: ENOSPC`));
+    assert.doesNotMatch(run.stderr, /^wrote /m);
+    assert.deepEqual(readdirSync(out), ['dump.txt']);
   });
 });
 

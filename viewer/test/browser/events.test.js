@@ -18,6 +18,7 @@ import { traceMovie } from '../../src/trace-movie.js';
 import { DumpReport } from '../../src/report.js';
 import { buildMovie } from '../support/build-movie.js';
 import { NO_FLASM } from '../support/flasm.js';
+import { moviePlayer } from '../support/player.js';
 
 const fixture = (name) => fileURLToPath(new URL(`../fixtures/events/${name}`, import.meta.url));
 const CAPTURE = fileURLToPath(new URL('../../bin/vimbrel-capture', import.meta.url));
@@ -63,7 +64,7 @@ async function play(movie, act = async () => {}) {
     await page.waitForFunction(() => window.vimbrelCapture.state !== 'loading', null, { timeout: 30000 });
     await page.waitForTimeout(1000);
     await act(page, lines);
-    const player = page.locator('ruffle-player');
+    const player = moviePlayer(page);
     await player.focus();
     await page.keyboard.down('F12');
     await page.keyboard.up('F12');

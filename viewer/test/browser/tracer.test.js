@@ -14,6 +14,7 @@ import { buildMovie } from '../support/build-movie.js';
 import { callOnce } from '../support/game.js';
 import { offerToPage } from '../support/external-interface.js';
 import { NO_FLASM } from '../support/flasm.js';
+import { moviePlayer, playerFrame } from '../support/player.js';
 
 // Frame 0 defines step() and a callback that tells the page _global.collected;
 // frame 1 counts in _global.collected the calls of step() made while the
@@ -107,7 +108,7 @@ async function record(movie, releases = 2) {
   try {
     await page.goto(`http://127.0.0.1:${server.address().port}/capture.html?movie=${movie}`);
     await page.waitForFunction(() => window.vimbrelCapture.state !== 'loading', null, { timeout: 30000 });
-    const player = page.locator('ruffle-player');
+    const player = moviePlayer(page);
     await player.click();
     await player.focus();
     await page.waitForTimeout(1000);
@@ -118,7 +119,7 @@ async function record(movie, releases = 2) {
     }
     await page.waitForTimeout(1000);
     const saves = await page.evaluate(() => window.vimbrelCapture.dumps);
-    const collected = await page.evaluate(() => document.querySelector('ruffle-player').collected?.());
+    const collected = await (await playerFrame(page)).evaluate(() => document.querySelector('ruffle-player').collected?.());
     return { saves, collected };
   } finally {
     await page.close();

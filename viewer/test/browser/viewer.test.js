@@ -17,6 +17,7 @@ import { buildGame, callsInOrder, recordsInOrder } from '../support/game.js';
 import { buildMovie } from '../support/build-movie.js';
 import { minimalSwf } from '../support/minimal-swf.js';
 import { NO_FLASM } from '../support/flasm.js';
+import { moviePlayer } from '../support/player.js';
 
 const VIEWER = fileURLToPath(new URL('../../', import.meta.url));
 
@@ -72,7 +73,7 @@ const steps = (page) => page.locator('#steps li').allTextContents();
 // releases F12 again: the first dump's view, once it is shown. The page
 // says whether the tracer collects all along.
 async function recordOnce(page) {
-  const player = page.locator('ruffle-player');
+  const player = moviePlayer(page);
   await player.click();
   await player.focus();
   assert.equal(await collecting(page), 'Not collecting. F12 starts.');
@@ -171,7 +172,7 @@ test('plays a movie of a folder by its path; what it loads is traced on request 
       'Press and release F12: the movie sends its records and they appear below.',
       'Press and release F12 again to collect anew, and once more to send what came since.']);
     assert.equal(await collecting(page), 'Collecting. F12 stops and sends the records.');
-    const player = page.locator('ruffle-player');
+    const player = moviePlayer(page);
     await player.click();
     await player.focus();
     await page.waitForTimeout(1000);
@@ -208,7 +209,7 @@ test('records handed over in pieces while the tracer collects join its save in o
     await collecting.waitFor({ timeout: 30000 });
     assert.match(await collecting.locator('.dump-summary').textContent(), /^Collecting: 30 records handed over so far, in 3 piece\(s\)/);
     assert.equal(await page.textContent('#collecting'), 'Collecting: 30 records handed over so far. F12 stops and sends the records.');
-    const player = page.locator('ruffle-player');
+    const player = moviePlayer(page);
     await player.click();
     await player.focus();
     await page.keyboard.down('F12');
@@ -243,7 +244,7 @@ test('each movie its own dump: another loaded while the first collects keeps wha
     // The second movie, while the first still holds two records.
     await page.setInputFiles('#file', movies['/b.swf']);
     await page.locator('article.dump[data-dump="2"][data-state="collecting"][data-pieces="2"]').waitFor({ timeout: 30000 });
-    const player = page.locator('ruffle-player');
+    const player = moviePlayer(page);
     await player.click();
     await player.focus();
     await page.keyboard.down('F12');
@@ -296,5 +297,5 @@ test('says which step failed when a movie cannot be traced', async () => {
   assert.match(await page.textContent('#problem .problem-message'),
                /is a Flash 5 movie: the tracer needs Flash 6 or later/);
   assert.equal(await page.locator('#problem').isVisible(), true);
-  assert.equal(await page.locator('ruffle-player').count(), 0);
+  assert.equal(await page.locator('iframe.movie-frame').count(), 0);
 });

@@ -48,15 +48,19 @@ test('calls by depth, in the order they begin, with what was not recorded', () =
     ['outer exits without an enter: it began before the records', 'd has not exited by the end of the records']);
 });
 
-test('a clock that steps back is held for the chart, not for the times shown', () => {
+test('a clock that steps back is held where it was, for the chart and the times alike, and said', () => {
   const model = analyseText('a Enter 10,a Exit 12,b Enter 7,b Exit 9,c Enter 13,c Exit 13');
   const { calls } = model;
-  // The chart draws b where the clock stood, so that calls never overlap;
-  // its length is what its records say. Times count from the first record.
+  // b is drawn and timed where the clock stood, as the exports hold it,
+  // so that calls never overlap and none lasts less than nothing. Times
+  // count from the first record.
   assert.equal(calls.origin, 10);
   assert.deepEqual([...calls.start], [0, 2, 3]);
   assert.deepEqual([...calls.end], [2, 2, 3]);
-  assert.deepEqual([...calls.duration], [2, 2, 0]);
+  assert.deepEqual([...calls.duration], [2, 0, 0]);
+  assert.deepEqual(model.clockBack, { count: 2, most: 5 });
+  // The records themselves say what the tracer wrote.
+  assert.deepEqual(model.tables.recordsText(2, 2), ['b Enter 7', 'b Exit 9']);
 });
 
 test('the records a page at a time, written back as they stood in the text', () => {

@@ -3,11 +3,12 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn, spawnSync } from 'node:child_process';
-import { existsSync, mkdtempSync, readFileSync, rmSync, statSync } from 'node:fs';
+import { existsSync, mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync, statSync, symlinkSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { DumpReport, formatFunctionTable, formatCallTree } from '../../src/report.js';
+import { DumpReport, TREE_INDENT_LEVELS, formatFunctionTable, formatCallTree } from '../../src/report.js';
+import { missingFileMessage } from '../../src/file-messages.js';
 
 // The report of a whole dump's text.
 function analyseDump(text) {
@@ -103,6 +104,45 @@ test('names with commas and spaces', () => {
     'function  calls  total ms  self ms  max ms\n' +
     'a, b          1         8        5       8\n' +
     'x y,z         1         3        3       3\n');
+});
+
+test('a clock that steps back gives no time below nothing, and is said', () => {
+  // main began before the records and holds a; the clock says main ended
+  // before a did.
+  const run = report(['-'], 'a Enter 100,a Exit 150,main Exit 120');
+  assert.equal(run.status, 0, run.stderr);
+  assert.equal(run.stdout,
+    'function  calls  total ms  self ms  max ms\n' +
+    'a             1        50       50      50\n' +
+    'main          1        50        0      50\n' +
+    '\n' +
+    'The clock stepped back 1 time, by up to 30 ms (the wall clock set back?): times are held where they ' +
+    'were, so no call lasts less than nothing.\n' +
+    '1 record does not pair up (an exit without its enter, or an enter never closed).\n');
+});
+
+test('names that would steer a terminal are printed escaped, in the table, the tree and the frames', () => {
+  const clear = '\x1b[2J';
+  const title = '\x1b]0;owned\x07';
+  const run = report(['-', '--tree'], `${clear} Enter 0,${title}\nx Enter 1,${title}\nx Exit 2,${clear} Exit 3`);
+  assert.equal(run.status, 0, run.stderr);
+  assert.doesNotMatch(run.stdout, /[\x00-\x09\x0b-\x1f\x7f]/);
+  assert.match(run.stdout, /^\\x1b\[2J +1 +3 +2 +3$/m);
+  assert.match(run.stdout, /^  \\x1b\]0;owned\\x07\\nx  1 call  1 ms$/m);
+  // A log line of the server, from a path a movie asked for.
+  assert.equal(missingFileMessage({ path: `a\n${title}b.swf`, standIn: false }),
+    'a\\n\\x1b]0;owned\\x07b.swf is not in the folder: answered 404');
+});
+
+test('a stack 6,000 deep: the tree is printed whole, its indentation bounded', () => {
+  // A handler that throws each frame: enters that never exit.
+  const run = report(['-', '--tree'], Array.from({ length: 6000 }, (_, i) => `h Enter ${i}`).join(','));
+  assert.equal(run.status, 0, run.stderr);
+  const tree = run.stdout.split('\n').filter((line) => /^ *(\[depth \d+\] )?h  1 call/.test(line));
+  assert.equal(tree.length, 6000);
+  assert.equal(tree[1], '  h  1 call  5998 ms');
+  assert.equal(tree[5999], `${'  '.repeat(TREE_INDENT_LEVELS)}[depth 5999] h  1 call  0 ms`);
+  assert.ok(run.stdout.length < 1e6, `${run.stdout.length} characters`);
 });
 
 test('records that do not pair up are counted, and the rest reported', () => {
@@ -211,4 +251,65 @@ test('a reader that stops reading (| head) ends the report quietly, with status 
   const status = await new Promise((done) => child.on('close', done));
   assert.equal(stderr, '');
   assert.equal(status, 0);
+});
+
+test('stopped by SIGINT, or unable to write, the report leaves no export and no folder of its own', async () => {
+  const folder = mkdtempSync(join(tmpdir(), 'vimbrel-report-test-'));
+  try {
+    const temporary = join(folder, 'tmp');
+    mkdirSync(temporary);
+    const chrome = join(folder, 'ch.json');
+    const speedscope = join(folder, 'ss.json');
+    // A dump that is still coming when the signal does.
+    const child = spawn(process.execPath, [REPORT, '-', '--chrome', chrome, '--speedscope', speedscope],
+                        { env: { ...process.env, TMPDIR: temporary } });
+    child.stdin.on('error', () => {});
+    child.stdin.write(Array.from({ length: 50000 }, (_, i) => `f Enter ${i},f Exit ${i}`).join(','));
+    for (let waited = 0; !(existsSync(chrome) && statSync(chrome).size > 0); waited += 20) {
+      assert.ok(waited < 10000, 'the export was begun');
+      await new Promise((done) => setTimeout(done, 20));
+    }
+    const status = new Promise((done) => child.on('close', done));
+    child.kill('SIGINT');
+    assert.equal(await status, 130);
+    assert.deepEqual(readdirSync(temporary), []);
+    assert.equal(existsSync(chrome), false);
+    assert.equal(existsSync(speedscope), false);
+
+    // A file that takes nothing: the report fails, naming it.
+    const full = report(['-', '--chrome', '/dev/full'], SMALL);
+    assert.equal(full.status, 1);
+    assert.match(full.stderr, /^vimbrel-report: cannot write \/dev\/full: ENOSPC/);
+    const dump = join(folder, 'd.txt');
+    writeFileSync(dump, SMALL);
+    const out = spawnSync(`'${process.execPath}' '${REPORT}' '${dump}' > /dev/full`, { shell: true, encoding: 'utf8' });
+    assert.equal(out.status, 1);
+    assert.equal(out.stderr, 'vimbrel-report: cannot write the report: ENOSPC: no space left on device, write\n');
+  } finally {
+    rmSync(folder, { recursive: true, force: true });
+  }
+});
+
+test('an export that names the dump, or the other export, is refused before anything is written', () => {
+  const folder = mkdtempSync(join(tmpdir(), 'vimbrel-report-test-'));
+  try {
+    const dump = join(folder, 'd.txt');
+    writeFileSync(dump, SMALL);
+    symlinkSync(dump, join(folder, 'link.txt'));
+    for (const [args, said] of [
+      [['--chrome', dump], `--chrome names ${dump}, which is the dump itself`],
+      [['--speedscope', join(folder, 'link.txt')], `--speedscope names ${join(folder, 'link.txt')}, which is the dump itself`],
+      [['--chrome', join(folder, 'x.json'), '--speedscope', join(folder, '.', 'x.json')],
+       `--chrome names ${join(folder, 'x.json')}, which is also --speedscope's file`],
+    ]) {
+      const run = report([dump, ...args]);
+      assert.equal(run.status, 1);
+      assert.equal(run.stderr, `vimbrel-report: ${said}: give another file\n`);
+      assert.equal(run.stdout, '');
+    }
+    assert.equal(readFileSync(dump, 'utf8'), SMALL);
+    assert.deepEqual(readdirSync(folder).sort(), ['d.txt', 'link.txt']);
+  } finally {
+    rmSync(folder, { recursive: true, force: true });
+  }
 });

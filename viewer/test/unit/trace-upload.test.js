@@ -5,13 +5,16 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync, spawn, spawnSync } from 'node:child_process';
-import { existsSync, mkdirSync, mkdtempSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
+import { existsSync, mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
 import { request } from 'node:http';
+import { connect } from 'node:net';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { UPLOAD_TYPE, serve } from '../../serve.js';
 import { MovieFolder } from '../../src/movie-folder.js';
+import { LARGEST_MOVIE, TRACES_WAITING } from '../../src/trace-upload.js';
+import { TRACES_AT_ONCE, tracesUnderWay } from '../../src/trace-movie.js';
 import { STOP_SIGNALS } from '../../src/lifetime.js';
 import { minimalSwf } from '../support/minimal-swf.js';
 
@@ -65,6 +68,30 @@ test('a flasm that never ends is stopped at --tool-timeout, and the page hears w
     assert.equal(running(stuck), '');
   } finally {
     server.close();
+  }
+}));
+
+test('a flasm that leaves a child holding its pipes, outside its process group, is not waited for',
+     POSIX, () => withFolder(async (folder) => {
+  const stuck = join(folder, 'flasm');
+  const left = join(folder, 'left');
+  writeFileSync(stuck, `#!/bin/sh\nsetsid sleep 60 &\necho $! > '${left}'\nwhile :; do :; done\n`, { mode: 0o755 });
+  const server = await serve(0, '127.0.0.1', { tools: { flasm: stuck, vimbrel: stuck, toolTimeout: 1 } });
+  try {
+    const started = Date.now();
+    const response = await fetch(`http://127.0.0.1:${server.address().port}/trace`, {
+      method: 'POST', body: minimalSwf({ version: 8 }), headers: { 'Content-Type': UPLOAD_TYPE },
+    });
+    assert.equal(response.status, 422);
+    assert.equal((await response.json()).message, 'flasm did not finish within 1 s (--tool-timeout) and was stopped');
+    assert.ok(Date.now() - started < 5000, `answered after ${Date.now() - started} ms`);
+  } finally {
+    server.close();
+    try {
+      process.kill(Number(readFileSync(left, 'utf8')), 'SIGKILL');
+    } catch {
+      // It was never started, or has ended.
+    }
   }
 }));
 
@@ -184,5 +211,82 @@ test('--tool-timeout takes whole seconds from 1 to 86400', () => {
     const run = spawnSync(process.execPath, [SERVE, `--tool-timeout=${value}`], { encoding: 'utf8' });
     assert.equal(run.status, 2, value);
     assert.match(run.stderr, /^--tool-timeout takes whole seconds from 1 to 86400\nusage: npm start/, value);
+  }
+});
+
+test('traces run two at a time and four wait; past them, and past 64 MB, the page hears why', POSIX, () => withFolder(async (folder) => {
+  const stuck = join(folder, 'flasm');
+  writeFileSync(stuck, '#!/bin/sh\nwhile :; do :; done\n', { mode: 0o755 });
+  const server = await serve(0, '127.0.0.1', { tools: { flasm: stuck, vimbrel: stuck, toolTimeout: 1 } });
+  const url = `http://127.0.0.1:${server.address().port}/trace`;
+  const upload = (body) => fetch(url, { method: 'POST', body, duplex: 'half',
+                                         headers: { 'Content-Type': UPLOAD_TYPE } });
+  try {
+    const first = Array.from({ length: TRACES_AT_ONCE + TRACES_WAITING }, () => upload(minimalSwf({ version: 8 })));
+    await until(() => tracesUnderWay() === TRACES_AT_ONCE + TRACES_WAITING, 'the uploads to be taken');
+    const refused = await upload(minimalSwf({ version: 8 }));
+    assert.equal(refused.status, 503);
+    assert.deepEqual(await refused.json(), { step: 'waiting for the server', output: '',
+      message: 'the server is tracing 6 movies already: try again once they are done' });
+    const most = { flasm: 0 };
+    while (tracesUnderWay() > 0) {
+      most.flasm = Math.max(most.flasm, running(stuck).split('\n').filter(Boolean).length);
+      await new Promise((done) => setTimeout(done, 50));
+    }
+    assert.ok(most.flasm <= TRACES_AT_ONCE, `${most.flasm} flasm at once`);
+    for (const response of await Promise.all(first)) assert.equal(response.status, 422);
+
+    // Too large, said by its length or found as it comes: the answer, not a connection cut.
+    const large = Buffer.alloc(LARGEST_MOVIE + 1);
+    large.write('FWS\x08', 'latin1');
+    const byLength = await upload(large);
+    assert.equal(byLength.status, 413);
+    assert.equal((await byLength.json()).message, 'the movie is larger than 64 MB, the most traced here');
+    const streamed = await upload(new Blob([large]).stream()).catch((error) => error);
+    assert.ok(!(streamed instanceof Error), `the streamed upload was answered: ${streamed.message}`);
+    assert.equal(streamed.status, 413);
+
+    // A movie that says it inflates past 256 MB runs no tool.
+    const bomb = Buffer.from('CWS\x08\xff\xff\xff\xff\x78\x9c', 'latin1');
+    const inflating = await upload(bomb);
+    assert.equal(inflating.status, 422);
+    assert.match((await inflating.json()).message, /^the movie says it inflates to 4096 MB/);
+  } finally {
+    server.close();
+  }
+}));
+
+// The status line of the answer to `lines`, sent as they are.
+function sendRaw(port, lines) {
+  return new Promise((done, fail) => {
+    const socket = connect(port, '127.0.0.1', () => socket.write(lines));
+    let said = '';
+    socket.on('data', (chunk) => { said += chunk; });
+    socket.on('close', () => done(said.split('\r\n')[0]));
+    socket.on('error', fail);
+  });
+}
+
+test('no request ends the server: what it cannot read is answered 400, and the next request is served', async () => {
+  const server = await serve(0, '127.0.0.1', {});
+  const port = server.address().port;
+  const host = `Host: 127.0.0.1:${port}`;
+  try {
+    for (const [line, status] of [
+      // What a page elsewhere makes with <img src="http://127.0.0.1:8080//[">.
+      ['GET //[ HTTP/1.1', 'HTTP/1.1 404 Not Found'],
+      ['GET http://[ HTTP/1.1', 'HTTP/1.1 400 Bad Request'],
+      ['GET http://127.0.0.1/index.html HTTP/1.1', 'HTTP/1.1 400 Bad Request'],
+      ['OPTIONS * HTTP/1.1', 'HTTP/1.1 400 Bad Request'],
+      ['GET /%E0%A4%A HTTP/1.1', 'HTTP/1.1 400 Bad Request'],
+      ['GET /trace?clock=%ZZ HTTP/1.1', 'HTTP/1.1 405 Method Not Allowed'],
+      ['GET /\u0000 HTTP/1.1', 'HTTP/1.1 400 Bad Request'],
+      ['NOT A REQUEST', 'HTTP/1.1 400 Bad Request'],
+    ]) {
+      assert.equal(await sendRaw(port, `${line}\r\n${host}\r\nConnection: close\r\n\r\n`), status, line);
+    }
+    assert.equal(await send(port, { path: '/index.html', headers: { Host: `127.0.0.1:${port}` } }), 200);
+  } finally {
+    server.close();
   }
 });

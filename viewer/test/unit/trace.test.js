@@ -1,7 +1,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
-import { RecordReader } from '../../src/trace.js';
+import { LONGEST_RECORD, RecordReader } from '../../src/trace.js';
 import { parseDump, buildCallTree, functionStats, toChromeTrace, toDumpText, walkCalls } from '../support/records.js';
 
 const fixture = (name) => readFileSync(new URL(`../fixtures/${name}`, import.meta.url), 'utf8');
@@ -53,6 +53,35 @@ test('a marker without a time breaks only its own record', () => {
   const { records, errors } = parseDump('f Enter 1,g Enter x,f Exit 5');
   assert.deepEqual(records.map((r) => r.name), ['f', 'f']);
   assert.deepEqual(errors, [{ position: 1, text: 'g Enter x' }]);
+});
+
+test('text that ends no record is said in pieces no longer than a record, and the records after it are read', () => {
+  // Each way of being no record: many pieces without a marker, one piece
+  // without a comma, one that ends like a record but is too long to be one.
+  const pieces = 'a,'.repeat(LONGEST_RECORD);
+  const long = 'x'.repeat(3 * LONGEST_RECORD);
+  const longName = `${'y'.repeat(LONGEST_RECORD)} Enter 3`;
+  const text = `f Enter 1,${pieces}g Enter 2,${long},${longName},g Exit 4,f Exit 5`;
+  for (const size of [text.length, 4096]) {
+    const records = [];
+    const errors = [];
+    const reader = new RecordReader((name, kind, time) => records.push(`${name} ${kind} ${time}`),
+                                    (position, piece) => errors.push({ position, piece }));
+    for (let at = 0; at < text.length; at += size) {
+      reader.push(text.slice(at, at + size));
+      assert.ok(reader.rest.length <= 2 * LONGEST_RECORD + size, `${reader.rest.length} characters kept`);
+    }
+    reader.end();
+    // What is left of the pieces before g's enter may be part of its name,
+    // which may hold commas.
+    assert.equal(records.length, 4, `pieces of ${size}`);
+    assert.match(records[1], /^(a,)*g Enter 2$/);
+    assert.ok(records[1].length <= LONGEST_RECORD);
+    assert.deepEqual([records[0], ...records.slice(2)], ['f Enter 1', 'g Exit 4', 'f Exit 5']);
+    assert.ok(errors.every(({ piece }) => piece.length <= LONGEST_RECORD));
+    assert.ok(errors.length >= 3 && errors.length <= 5, `${errors.length} errors`);
+    assert.deepEqual(new Set(errors.map(({ position }) => position)), new Set([1, 2]));
+  }
 });
 
 test('an empty dump has no records and no errors', () => {
