@@ -21,14 +21,14 @@
 // viewer, to compare versions.
 
 import { execFileSync } from 'node:child_process';
-import { createWriteStream, readFileSync } from 'node:fs';
+import { createWriteStream, existsSync, readFileSync } from 'node:fs';
 import { once } from 'node:events';
 import { mkdtemp, rm } from 'node:fs/promises';
 import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 import { chromium } from 'playwright-core';
-import { headlessOptions } from '../src/headless-chromium.js';
+import { headlessOptions } from '../src/node/headless-chromium.js';
 import { shapedPieces } from './dump-shape.js';
 
 const argv = process.argv.slice(2);
@@ -43,7 +43,11 @@ const SIZES = argv.length ? argv.map(Number) : [1000000, 10000000, 34000000];
 const PIECE = 50000;
 const LIMIT_MS = 600000;
 
-const { serve } = await import(pathToFileURL(join(resolve(viewer ?? '.'), 'serve.js')).href);
+// The viewer's server: of this viewer, or of another version, whose
+// server may be serve.js itself.
+const viewerRoot = resolve(viewer ?? '.');
+const serverModule = ['src/server/http-server.js', 'serve.js'].find((path) => existsSync(join(viewerRoot, path)));
+const { serve } = await import(pathToFileURL(join(viewerRoot, serverModule)).href);
 
 // A stand-in for Ruffle, in whichever window plays the movie (the movie's
 // frame; the page itself, for a viewer of an earlier version): a player

@@ -10,8 +10,8 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { gunzipSync } from 'node:zlib';
 import { chromium } from 'playwright-core';
-import { serve } from '../../serve.js';
-import { headlessOptions } from '../../src/headless-chromium.js';
+import { serve } from '../../src/server/http-server.js';
+import { headlessOptions } from '../../src/node/headless-chromium.js';
 import { buildCallTree, parseDump, walkCalls } from '../support/records.js';
 import { shapedDump } from '../../bench/dump-shape.js';
 

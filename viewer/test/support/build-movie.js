@@ -5,7 +5,7 @@
 import { writeFile } from 'node:fs/promises';
 import { join } from 'node:path';
 import { minimalSwf } from './minimal-swf.js';
-import { findFlasm, findVimbrel, runProgram } from '../../src/tools.js';
+import { findFlasm, findVimbrel, runProgram } from '../../src/node/tools.js';
 
 /**
  * Writes `name`.swf into `folder` from `frames`, the flasm text of each

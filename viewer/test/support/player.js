@@ -2,7 +2,7 @@
 // that play movies: its player, to click and focus, and the frame itself,
 // to ask the movie what it offers through ExternalInterface.
 
-export { moviePlayer } from '../../src/capture-session.js';
+export { moviePlayer } from '../../src/terminal/capture-session.js';
 
 /** The frame that plays the movie on `page`, once it is there. */
 export async function playerFrame(page) {

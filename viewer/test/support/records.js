@@ -1,9 +1,9 @@
 // Whole dumps as arrays of records and trees of calls, for the tests: made
 // of the pieces the viewer reads dumps with as they come.
 
-import { CallBuilder, FunctionStats } from '../../src/calls.js';
-import { TimelineEvents, chromeTraceText } from '../../src/timeline.js';
-import { RecordReader } from '../../src/trace.js';
+import { CallBuilder, FunctionStats } from '../../src/model/calls.js';
+import { TimelineEvents, chromeTraceText } from '../../src/model/timeline.js';
+import { RecordReader } from '../../src/model/records.js';
 
 /**
  * Parses a dump. Returns { records, errors }: records in dump order as

@@ -7,8 +7,8 @@ import { existsSync, mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync, 
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { DumpReport, TREE_INDENT_LEVELS, formatFunctionTable, formatCallTree } from '../../src/report.js';
-import { missingFileMessage } from '../../src/file-messages.js';
+import { DumpReport, TREE_INDENT_LEVELS, formatFunctionTable, formatCallTree } from '../../src/terminal/report.js';
+import { missingFileMessage } from '../../src/node/file-messages.js';
 
 // The report of a whole dump's text.
 function analyseDump(text) {

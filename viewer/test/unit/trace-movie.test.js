@@ -7,7 +7,7 @@ import { createDeflate } from 'node:zlib';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { hasTracer, traceMovie, tracerInMovie } from '../../src/trace-movie.js';
+import { hasTracer, traceMovie, tracerInMovie } from '../../src/node/trace-movie.js';
 import { NO_FLASM } from '../support/flasm.js';
 
 const fixture = (name) => fileURLToPath(new URL(`../fixtures/${name}`, import.meta.url));

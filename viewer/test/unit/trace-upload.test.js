@@ -11,11 +11,11 @@ import { connect } from 'node:net';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { UPLOAD_TYPE, serve } from '../../serve.js';
-import { MovieFolder } from '../../src/movie-folder.js';
-import { LARGEST_MOVIE, TRACES_WAITING } from '../../src/trace-upload.js';
-import { TRACES_AT_ONCE, tracesUnderWay } from '../../src/trace-movie.js';
-import { STOP_SIGNALS } from '../../src/lifetime.js';
+import { UPLOAD_TYPE, serve } from '../../src/server/http-server.js';
+import { MovieFolder } from '../../src/server/movie-folder.js';
+import { LARGEST_MOVIE, TRACES_WAITING } from '../../src/server/trace-upload.js';
+import { TRACES_AT_ONCE, tracesUnderWay } from '../../src/node/trace-movie.js';
+import { STOP_SIGNALS } from '../../src/node/lifetime.js';
 import { minimalSwf } from '../support/minimal-swf.js';
 
 const SERVE = fileURLToPath(new URL('../../serve.js', import.meta.url));
@@ -267,7 +267,7 @@ function sendRaw(port, lines) {
   });
 }
 
-test('no request ends the server: what it cannot read is answered 400, and the next request is served', async () => {
+test('no request ends the server: what it cannot read is answered 400; it serves the page\'s own files only', async () => {
   const server = await serve(0, '127.0.0.1', {});
   const port = server.address().port;
   const host = `Host: 127.0.0.1:${port}`;
@@ -285,7 +285,17 @@ test('no request ends the server: what it cannot read is answered 400, and the n
     ]) {
       assert.equal(await sendRaw(port, `${line}\r\n${host}\r\nConnection: close\r\n\r\n`), status, line);
     }
-    assert.equal(await send(port, { path: '/index.html', headers: { Host: `127.0.0.1:${port}` } }), 200);
+    // Of the viewer's folder, only the pages and what they load.
+    for (const [path, status] of [
+      ['/', 200], ['/index.html', 200], ['/player.html', 200], ['/style.css', 200], ['/src/page/app.js', 200],
+      ['/src/model/records.js', 200], ['/src/worker/dump-worker.js', 200], ['/src/player/player-frame.js', 200],
+      ['/node_modules/@ruffle-rs/ruffle/ruffle.js', 200], ['/speedscope/index.html', 200],
+      ['/serve.js', 404], ['/package.json', 404], ['/src/node/tools.js', 404], ['/src/server/own-files.js', 404],
+      ['/src/terminal/report.js', 404], ['/test/unit/trace.test.js', 404], ['/bench/dump-shape.js', 404],
+      ['/node_modules/playwright-core/package.json', 404], ['/src/page/../node/tools.js', 404],
+    ]) {
+      assert.equal(await send(port, { path, headers: { Host: `127.0.0.1:${port}` } }), status, path);
+    }
   } finally {
     server.close();
   }

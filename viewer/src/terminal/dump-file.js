@@ -9,9 +9,9 @@ import { rmSync } from 'node:fs';
 import { rm } from 'node:fs/promises';
 import { join } from 'node:path';
 import { DumpReport } from './report.js';
-import { TimelineEvents, chromeTraceText } from './timeline.js';
-import { OutputFile } from './output-file.js';
-import { EXPORT_RECORDS } from './dump-tables.js';
+import { TimelineEvents, chromeTraceText } from '../model/timeline.js';
+import { OutputFile } from '../node/output-file.js';
+import { EXPORT_RECORDS } from '../model/dump-tables.js';
 
 export class DumpFile {
   /**

@@ -6,7 +6,7 @@ import { DumpView } from './dump-view.js';
 import { tell } from './dump-worker-client.js';
 import { MovieFrame } from './movie-frame.js';
 import { fetchOwn, say, sayProblem } from './page-status.js';
-import { frameRateOf, inflateLimit, movieSignature, tracerOf, tracerWatch } from './swf.js';
+import { frameRateOf, inflateLimit, movieSignature, tracerOf, tracerWatch } from '../model/swf.js';
 
 const playerBox = document.querySelector('#player');
 const toggle = document.querySelector('#toggle');

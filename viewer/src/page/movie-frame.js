@@ -7,7 +7,7 @@
 // heard. What the movie loads, this page fetches for it, from its own
 // origin only, and never the list of a folder or the tracing of movies.
 
-const PLAYER_PAGE = new URL('../player.html', import.meta.url).href;
+const PLAYER_PAGE = new URL('../../player.html', import.meta.url).href;
 
 // What the movie may be given that it asks for.
 const FETCHED_METHODS = ['GET', 'HEAD'];

@@ -2,10 +2,10 @@
 // while it reads, then its chart, its table of functions, its records and
 // its downloads, all read from the worker's tables.
 
-import { analyseRange, callOrder } from './call-analysis.js';
+import { analyseRange, callOrder } from '../model/call-analysis.js';
 import { FlameChart } from './flame-chart.js';
 import { RecordsPager } from './records-pager.js';
-import { clockBackSaid, formatMs } from './report.js';
+import { clockBackSaid, formatMs } from '../model/format.js';
 import { listen, request } from './dump-worker-client.js';
 import { say } from './page-status.js';
 
@@ -307,7 +307,7 @@ export class DumpView {
     this.table.stats = this.range ? this.analysis.stats : this.model.stats;
     this.table.rows = null;
     this.fillTable();
-    this.view.querySelector('.call-tree').replaceChildren(treeList(this.analysis.tree));
+    this.view.querySelector('.call-tree').replaceChildren(treeList(this.analysis.tree.children));
     this.showCallers();
     this.view.dataset.analysedMs = (performance.now() - started).toFixed(0);
   }
@@ -323,7 +323,8 @@ export class DumpView {
     const heading = document.createElement('h4');
     heading.textContent = `Callers of ${wanted}`;
     const list = document.createElement('ul');
-    for (const row of this.analysis.callers(wanted)) {
+    const [called] = this.analysis.around(wanted).callers.children;
+    for (const row of called?.children ?? []) {
       const item = document.createElement('li');
       item.textContent = `${row.name}: ${row.calls} calls, ${formatMs(row.total)} ms`;
       list.append(item);

@@ -6,7 +6,7 @@ import { readFile, writeFile } from 'node:fs/promises';
 import { createInflate, constants as zlib } from 'node:zlib';
 import { StepError, findFlasm, findVimbrel, runProgram } from './tools.js';
 import { MOST_INFLATED, declaredLength, frameRateOf, inflateLimit, movieSignature, tracerOf,
-         tracerWatch } from './swf.js';
+         tracerWatch } from '../model/swf.js';
 import { WorkQueue } from './work-queue.js';
 
 export { movieSignature };

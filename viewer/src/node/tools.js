@@ -8,7 +8,7 @@ import { delimiter, isAbsolute, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
 const WINDOWS = process.platform === 'win32';
-const REPOSITORY = fileURLToPath(new URL('../../', import.meta.url));
+const REPOSITORY = fileURLToPath(new URL('../../../', import.meta.url));
 
 /** A step of making a traced movie that did not work: which, and why. */
 export class StepError extends Error {

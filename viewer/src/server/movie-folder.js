@@ -11,10 +11,10 @@
 import { mkdir, readFile, readdir, realpath, stat } from 'node:fs/promises';
 import { dirname, extname, isAbsolute, join, relative, sep } from 'node:path';
 import { FOLDER_FILE_HEADERS, folderContentType } from './content-type.js';
-import { MISSED_NAMES } from './file-messages.js';
-import { StepError } from './tools.js';
-import { movieSignature, tracerInMovie, traceMovie } from './trace-movie.js';
-import { emptyMovie } from './swf.js';
+import { MISSED_NAMES } from '../node/file-messages.js';
+import { StepError } from '../node/tools.js';
+import { movieSignature, tracerInMovie, traceMovie } from '../node/trace-movie.js';
+import { emptyMovie } from '../model/swf.js';
 
 /** Where the server serves a folder of movies. */
 export const MOVIES_PATH = '/movies/';

@@ -11,6 +11,8 @@
 // at its depth. An exit that skips open calls closes them too. An enter
 // never closed ends at the last record.
 
+import { FunctionTable } from './function-table.js';
+
 /**
  * Feeds records to a listener as calls open and close. A call is
  * { name, start, end, first, last, enterSeen, exitSeen, childTime,
@@ -118,33 +120,23 @@ export class CallBuilder {
 }
 
 /**
- * Per function, as calls close: calls, total time (that of its outermost
- * calls, so that recursion counts once), self time (less the calls made
- * from it) and the longest call. A listener of CallBuilder; `names` turns
- * what the builder was given into names.
+ * The table of functions (function-table.js) as calls close; a listener
+ * of CallBuilder. `names` turns what the builder was given into names.
  */
 export class FunctionStats {
   constructor(names = (name) => name) {
     this.names = names;
-    this.byName = new Map();
+    this.table = new FunctionTable();
   }
 
   exit(call) {
     const duration = call.end - call.start;
-    let entry = this.byName.get(call.name);
-    if (!entry) {
-      entry = { name: this.names(call.name), calls: 0, total: 0, self: 0, max: 0 };
-      this.byName.set(call.name, entry);
-    }
-    entry.calls += 1;
-    if (call.outermost) entry.total += duration;
-    entry.self += duration - call.childTime;
-    entry.max = Math.max(entry.max, duration);
+    this.table.add(call.name, this.names(call.name), duration, duration - call.childTime, call.outermost);
   }
 
   /** The functions, longest total first. */
   rows() {
-    return [...this.byName.values()].sort((a, b) => b.total - a.total || a.name.localeCompare(b.name));
+    return this.table.rows();
   }
 }
 

@@ -4,9 +4,9 @@
 
 import { join } from 'node:path';
 import { fail } from './failure.js';
-import { launchBrowser } from './headless-chromium.js';
-import { missedFilesSaid } from './file-messages.js';
-import { serve } from '../serve.js';
+import { launchBrowser } from '../node/headless-chromium.js';
+import { missedFilesSaid } from '../node/file-messages.js';
+import { serve } from '../../src/server/http-server.js';
 
 const LOAD_SECONDS = 30;
 const SAVE_SECONDS = 10;

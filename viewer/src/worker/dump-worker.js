@@ -13,7 +13,7 @@
 // Out: { type: 'collecting'|'progress'|'ready'|'failed', dump, ... }, and
 // { type: 'answer', request, ... } or { type: 'answer', request, error }.
 
-import { DumpTables, EXPORT_RECORDS, EarlierSaves } from './dump-tables.js';
+import { DumpTables, EXPORT_RECORDS, EarlierSaves } from '../model/dump-tables.js';
 
 // The tables of each dump, by its number.
 const dumps = new Map();

@@ -3,45 +3,37 @@
 // without holding it. The records and the calls come from trace.js and
 // calls.js, as on the page.
 
-import { CallBuilder, FunctionStats, listeners } from './calls.js';
-import { FrameStats } from './frame-stats.js';
-import { RecordReader } from './trace.js';
-import { printableName } from './printable.js';
+import { CallBuilder, FunctionStats, listeners } from '../model/calls.js';
+import { pathTree } from '../model/path-tree.js';
+import { FrameStats } from '../model/frame-stats.js';
+import { RecordReader } from '../model/records.js';
+import { printableName } from '../node/printable.js';
+import { clockBackSaid, formatMs, plural } from '../model/format.js';
 
-export function formatMs(value) {
-  return Number.isInteger(value) ? String(value) : value.toFixed(1);
-}
 
-// Calls of the same function under the same caller, merged, as calls
-// open and close: each node has the function's name, its number of calls,
-// their total time and its nodes below.
+// The calls folded into the one call tree as they open and close.
 class FoldedCalls {
   constructor() {
-    this.roots = new Map();
+    this.top = pathTree();
     this.open = [];
   }
 
   enter(call) {
-    const siblings = this.open.length ? this.open[this.open.length - 1].children : this.roots;
-    let node = siblings.get(call.name);
-    if (!node) {
-      node = { name: call.name, calls: 0, total: 0, children: new Map() };
-      siblings.set(call.name, node);
-    }
-    this.open.push(node);
+    this.open.push((this.open.length ? this.open[this.open.length - 1] : this.top).child(call.name, call.name));
   }
 
   adopt(call) {
     // It holds every call so far.
-    const node = { name: call.name, calls: 0, total: 0, children: this.roots };
-    this.roots = new Map([[call.name, node]]);
+    const held = this.top;
+    this.top = pathTree();
+    const node = this.top.child(call.name, call.name);
+    node.below = held.below;
     this.open.push(node);
   }
 
   exit(call) {
-    const node = this.open.pop();
-    node.calls += 1;
-    node.total += call.end - call.start;
+    const duration = call.end - call.start;
+    this.open.pop().add(duration, duration - call.childTime);
   }
 }
 
@@ -76,14 +68,11 @@ export class DumpReport {
   end() {
     const records = this.reader.end();
     this.builder.finish();
-    return { records, stats: this.stats.rows(), frames: this.frames.summary(), tree: this.folded.roots,
+    return { records, stats: this.stats.rows(), frames: this.frames.summary(), tree: this.folded.top,
              anomalyCount: this.anomalyCount, errorCount: this.errorCount, clockBack: this.builder.clockBack };
   }
 }
 
-function plural(count, one, many) {
-  return `${count} ${count === 1 ? one : many}`;
-}
 
 /**
  * The table of functions, sorted by total time, its columns aligned: the
@@ -113,7 +102,7 @@ export const TREE_INDENT_LEVELS = 32;
  */
 export function formatCallTree(tree) {
   const lines = [];
-  const levels = [tree.values()];
+  const levels = [tree.below?.values() ?? [].values()];
   while (levels.length) {
     const next = levels[levels.length - 1].next();
     if (next.done) {
@@ -126,7 +115,7 @@ export function formatCallTree(tree) {
       (depth > TREE_INDENT_LEVELS ? `[depth ${depth}] ` : '');
     lines.push(`${indent}${printableName(node.name)}  ${plural(node.calls, 'call', 'calls')}` +
                `  ${formatMs(node.total)} ms`);
-    levels.push(node.children.values());
+    levels.push(node.below?.values() ?? [].values());
   }
   return lines.length ? `${lines.join('\n')}\n` : '';
 }
@@ -160,12 +149,6 @@ export function formatFrames(frames, frameRate = null) {
             `${row[3] ? `  ${row[3]}` : ''}\n`;
   }
   return text;
-}
-
-/** What the times say when the clock stepped back: CallBuilder's clockBack. */
-export function clockBackSaid({ count, most }) {
-  return `The clock stepped back ${plural(count, 'time', 'times')}, by up to ${formatMs(most)} ms ` +
-         '(the wall clock set back?): times are held where they were, so no call lasts less than nothing.';
 }
 
 /** The lines that say what of the dump could not be used as it stands. */

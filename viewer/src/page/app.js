@@ -6,7 +6,7 @@ import { DumpView } from './dump-view.js';
 import { tell } from './dump-worker-client.js';
 import { loadMovie } from './movie-player.js';
 import { fetchOwn, say } from './page-status.js';
-import { movieSignature } from './swf.js';
+import { movieSignature } from '../model/swf.js';
 
 /** Shows the dump in `file` (a File or a Blob), read by the worker as it comes. */
 function openDump(file, title, started) {

@@ -5,6 +5,7 @@
 // the next and the previous slow frame.
 
 import { clearedCanvas } from './canvas.js';
+import { firstIndex } from '../model/search.js';
 
 const HEIGHT = 34;
 const CALM = 'hsl(210 30% 70%)';
@@ -53,14 +54,7 @@ export class FrameTrack {
 
   // The last frame that begins at or before `value` on the axis, or -1.
   frameBy(value) {
-    let low = 0;
-    let high = this.frames.count;
-    while (low < high) {
-      const middle = (low + high) >>> 1;
-      if (this.span(middle)[0] <= value) low = middle + 1;
-      else high = middle;
-    }
-    return low - 1;
+    return firstIndex(this.frames.count, (i) => this.span(i)[0] > value) - 1;
   }
 
   frameAt(x) {

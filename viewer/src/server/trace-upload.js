@@ -2,12 +2,11 @@
 // a movie's bytes. It works in a temporary folder of its own, removed when
 // the server closes, and runs its tools on the uploaded bytes only.
 
-import { mkdtempSync, rmSync } from 'node:fs';
 import { mkdir, mkdtemp, readFile, rm, writeFile } from 'node:fs/promises';
-import { tmpdir } from 'node:os';
 import { join } from 'node:path';
-import { CLOCKS, TRACES_AT_ONCE, hasTracer, movieSignature, refuseUntraceable, traceMovie } from './trace-movie.js';
-import { StepError } from './tools.js';
+import { CLOCKS, TRACES_AT_ONCE, hasTracer, movieSignature, refuseUntraceable, traceMovie } from '../node/trace-movie.js';
+import { StepError } from '../node/tools.js';
+import { temporaryFolder } from '../node/temporary-folder.js';
 
 /** The largest movie a page may send. */
 export const LARGEST_MOVIE = 64 * 1024 * 1024;
@@ -60,15 +59,11 @@ function answerProblem(response, status, error) {
  * vimbrel, the tools' time limit, --only and --skip.
  */
 export function traceUploads(server, tools = {}) {
+  // Made when the first movie is traced; removed when the server closes.
   let root = null;
-  const removeRoot = () => {
-    if (root) rmSync(root, { recursive: true, force: true });
-    root = null;
-  };
-  process.on('exit', removeRoot);
   server.on('close', () => {
-    removeRoot();
-    process.off('exit', removeRoot);
+    root?.remove();
+    root = null;
   });
 
   // The uploads being read, waiting their turn or traced.
@@ -94,8 +89,8 @@ export function traceUploads(server, tools = {}) {
         response.end(bytes);
         return;
       }
-      root ??= mkdtempSync(join(tmpdir(), 'vimbrel-viewer-'));
-      folder = await mkdtemp(join(root, 'movie-'));
+      root ??= temporaryFolder('vimbrel-viewer-');
+      folder = await mkdtemp(join(root.path, 'movie-'));
       await mkdir(join(folder, 'traced'));
       await writeFile(join(folder, 'movie.swf'), bytes);
       const traced = await traceMovie(join(folder, 'movie.swf'), join(folder, 'traced'),

@@ -5,9 +5,10 @@
 import { open, realpath, stat } from 'node:fs/promises';
 import { dirname, isAbsolute, relative, sep } from 'node:path';
 import { fail } from './failure.js';
-import { CLOCKS, FLUSH_EVERY, TOOL_TIMEOUT } from './trace-movie.js';
-import { TOOL_TIMEOUT_PROBLEM, parseToolTimeout } from './lifetime.js';
-import { moviePath } from './movie-folder.js';
+import { CLOCKS, FLUSH_EVERY, TOOL_TIMEOUT } from '../node/trace-movie.js';
+import { TOOL_TIMEOUT_PROBLEM, parseToolTimeout } from '../node/lifetime.js';
+import { moviePath } from '../server/movie-folder.js';
+import { CommandLineError, readCommandLine } from '../node/command-line.js';
 
 export const USAGE = `usage: vimbrel-capture MOVIE.swf [--seconds N] [--out DIR] [--keep DIR] [--root DIR]
                        [--no-stand-ins] [--clock=date|getTimer] [--flush-every N]
@@ -69,77 +70,57 @@ It plays the movie in the Chromium that CHROMIUM names, else Debian's
 /usr/bin/chromium, else an installed Google Chrome or Microsoft Edge.
 `;
 
+// How many seconds, as a command line gives them: none below 0.
+function seconds(value) {
+  const number = Number(value);
+  return value === '' || !Number.isFinite(number) || number < 0 ? undefined : number;
+}
+
+const folder = { value: 'a folder' };
+const path = { value: 'a path' };
+const pattern = { value: 'a pattern', multiple: true };
+
+// The options, as readCommandLine takes them.
+const OPTIONS = {
+  '--help': {}, '-h': {}, '--no-stand-ins': {}, '--chrome': {}, '--all': {}, '--no-frames': {}, '--no-events': {},
+  '--seconds': { value: 'a number of seconds', read: seconds },
+  '--tool-timeout': { value: 'a number of seconds', read: (text) => parseToolTimeout(text) ?? undefined,
+                      problem: () => TOOL_TIMEOUT_PROBLEM },
+  '--flush-every': {
+    value: 'a number of records',
+    read: (text) => (/^\d{1,10}$/.test(text) && Number(text) <= 2147483647 ? Number(text) : undefined),
+    problem: () => '--flush-every takes a whole number of records',
+  },
+  '--out': folder, '--keep': folder, '--root': folder, '--flasm': path, '--vimbrel': path,
+  '--only': pattern, '--skip': pattern,
+  '--clock': { value: 'a clock', read: (text) => (CLOCKS.includes(text) ? text : undefined),
+               problem: (text) => `unknown clock ${text}: the clocks are ${CLOCKS.join(' and ')}` },
+};
+
 /** The options of `argv` (the words after the command); --help prints USAGE and exits. */
 export function parseArguments(argv) {
-  const options = { movie: null, seconds: 10, out: '.', keep: null, root: null, clock: 'date', standIns: true,
-                    chrome: false, all: false,
-                    flushEvery: FLUSH_EVERY, frames: true, events: true,
-                    flasm: null, vimbrel: null, toolTimeout: TOOL_TIMEOUT, only: [], skip: [] };
-  // An option's value, given as --name=value or as the next word.
-  const valueOf = (argument, i, what) => {
-    const equals = argument.indexOf('=');
-    if (equals >= 0) return [argument.slice(equals + 1), i];
-    if (i + 1 >= argv.length) fail(`${argument} takes ${what}\n\n${USAGE}`, 2);
-    return [argv[i + 1], i + 1];
-  };
-  const seconds = (value, name) => {
-    const number = Number(value);
-    if (value === '' || !Number.isFinite(number) || number < 0) fail(`${name} takes a number of seconds\n\n${USAGE}`, 2);
-    return number;
-  };
-  for (let i = 0; i < argv.length; i++) {
-    const argument = argv[i];
-    const name = argument.split('=')[0];
-    let value;
-    if (argument === '--help' || argument === '-h') {
-      process.stdout.write(USAGE);
-      process.exit(0);
-    } else if (argument === '--no-stand-ins') {
-      options.standIns = false;
-    } else if (argument === '--chrome') {
-      options.chrome = true;
-    } else if (argument === '--all') {
-      options.all = true;
-    } else if (argument === '--no-frames') {
-      options.frames = false;
-    } else if (argument === '--no-events') {
-      options.events = false;
-    } else if (name === '--seconds') {
-      [value, i] = valueOf(argument, i, 'a number of seconds');
-      options.seconds = seconds(value, name);
-    } else if (name === '--tool-timeout') {
-      [value, i] = valueOf(argument, i, 'a number of seconds');
-      options.toolTimeout = parseToolTimeout(value);
-      if (options.toolTimeout === null) fail(`${TOOL_TIMEOUT_PROBLEM}\n\n${USAGE}`, 2);
-    } else if (name === '--flush-every') {
-      [value, i] = valueOf(argument, i, 'a number of records');
-      if (!/^\d{1,10}$/.test(value) || Number(value) > 2147483647) {
-        fail(`--flush-every takes a whole number of records\n\n${USAGE}`, 2);
-      }
-      options.flushEvery = Number(value);
-    } else if (['--out', '--keep', '--root'].includes(name)) {
-      [value, i] = valueOf(argument, i, 'a folder');
-      options[name.slice(2)] = value;
-    } else if (name === '--flasm' || name === '--vimbrel') {
-      [value, i] = valueOf(argument, i, 'a path');
-      options[name.slice(2)] = value;
-    } else if (name === '--only' || name === '--skip') {
-      [value, i] = valueOf(argument, i, 'a pattern');
-      options[name.slice(2)].push(value);
-    } else if (name === '--clock') {
-      [value, i] = valueOf(argument, i, 'a clock');
-      if (!CLOCKS.includes(value)) fail(`unknown clock ${value}: the clocks are ${CLOCKS.join(' and ')}\n\n${USAGE}`, 2);
-      options.clock = value;
-    } else if (argument.startsWith('-')) {
-      fail(`unknown option ${argument}\n\n${USAGE}`, 2);
-    } else if (options.movie === null) {
-      options.movie = argument;
-    } else {
-      fail(`one movie at a time\n\n${USAGE}`, 2);
-    }
+  if (argv.includes('--help') || argv.includes('-h')) {
+    process.stdout.write(USAGE);
+    process.exit(0);
   }
-  if (options.movie === null) fail(`no movie given\n\n${USAGE}`, 2);
-  return options;
+  let read;
+  try {
+    read = readCommandLine(argv, OPTIONS);
+  } catch (error) {
+    if (!(error instanceof CommandLineError)) throw error;
+    fail(`${error.message}\n\n${USAGE}`, 2);
+  }
+  const { options: given, words } = read;
+  if (words.length === 0) fail(`no movie given\n\n${USAGE}`, 2);
+  if (words.length > 1) fail(`one movie at a time\n\n${USAGE}`, 2);
+  return {
+    movie: words[0], seconds: given['--seconds'] ?? 10, out: given['--out'] ?? '.', keep: given['--keep'] ?? null,
+    root: given['--root'] ?? null, clock: given['--clock'] ?? 'date', standIns: !given['--no-stand-ins'],
+    chrome: Boolean(given['--chrome']), all: Boolean(given['--all']),
+    flushEvery: given['--flush-every'] ?? FLUSH_EVERY, frames: !given['--no-frames'], events: !given['--no-events'],
+    flasm: given['--flasm'] ?? null, vimbrel: given['--vimbrel'] ?? null,
+    toolTimeout: given['--tool-timeout'] ?? TOOL_TIMEOUT, only: given['--only'] ?? [], skip: given['--skip'] ?? [],
+  };
 }
 
 // A SWF begins with FWS, CWS (zlib) or ZWS (LZMA).

@@ -3,11 +3,11 @@
 // fails leaves no export it made behind; a file that was there before (a
 // device, a pipe, an earlier export) stays.
 
-import { createReadStream, existsSync, lstatSync, mkdtempSync, rmSync } from 'node:fs';
-import { tmpdir } from 'node:os';
+import { createReadStream, existsSync, lstatSync, rmSync } from 'node:fs';
 import { join } from 'node:path';
-import { SpeedscopeEvents, TimelineEvents, chromeTraceText } from './timeline.js';
-import { OutputFile } from './output-file.js';
+import { SpeedscopeEvents, TimelineEvents, chromeTraceText } from '../model/timeline.js';
+import { OutputFile } from '../node/output-file.js';
+import { temporaryFolder } from '../node/temporary-folder.js';
 
 export class ReportExports {
   /**
@@ -42,8 +42,8 @@ export class ReportExports {
   // Calls that began before the records open first: what comes before
   // them waits in a file of its own.
   speedscope(path) {
-    this.spillFolder = mkdtempSync(join(tmpdir(), 'vimbrel-report-'));
-    const spilled = join(this.spillFolder, 'events');
+    this.spillFolder = temporaryFolder('vimbrel-report-');
+    const spilled = join(this.spillFolder.path, 'events');
     const spill = new OutputFile(spilled);
     const events = new SpeedscopeEvents((text) => spill.write(text));
     this.timelines.push(new TimelineEvents(events.emit));
@@ -89,7 +89,7 @@ export class ReportExports {
   }
 
   removeOnFailure(status) {
-    if (this.spillFolder) rmSync(this.spillFolder, { recursive: true, force: true });
+    this.spillFolder?.remove();
     if (status === 0) return;
     for (const path of this.made) {
       if (lstatSync(path, { throwIfNoEntry: false })?.isFile()) rmSync(path, { force: true });

@@ -2,7 +2,7 @@
 // goes to that dump's view; a request is answered by its own number, so
 // that two alike never take each other's answer.
 
-const worker = new Worker(new URL('./dump-worker.js', import.meta.url), { type: 'module' });
+const worker = new Worker(new URL('../worker/dump-worker.js', import.meta.url), { type: 'module' });
 // The views of the dumps, by number, and the requests not answered yet.
 const views = new Map();
 const pending = new Map();

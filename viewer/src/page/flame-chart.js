@@ -9,9 +9,11 @@
 // zoom; drag or the arrow keys pan, 0 shows everything; the pointer over a
 // call says its name, start, duration and self time.
 
-import { CALL_FLAGS } from './dump-tables.js';
+import { CALL_FLAGS } from '../model/dump-tables.js';
 import { FrameTrack } from './frame-track.js';
 import { clearedCanvas } from './canvas.js';
+import { firstIndex } from '../model/search.js';
+import { formatMs } from '../model/format.js';
 
 const ROW = 18;
 const RULER = 18;
@@ -38,9 +40,7 @@ function hue(name) {
 }
 
 // A chart shows hundredths of the short times that a table rounds to tenths.
-function formatFineMs(value) {
-  return Number.isInteger(value) ? String(value) : value.toFixed(value < 10 ? 2 : 1);
-}
+const formatFineMs = (value) => formatMs(value, { fine: true });
 
 export class FlameChart {
   /**
@@ -123,14 +123,7 @@ export class FlameChart {
   // The first call of `row` that ends after `value` (or at it, for calls
   // of no length there).
   firstEndingAfter(row, value) {
-    let low = 0;
-    let high = row.length;
-    while (low < high) {
-      const middle = (low + high) >>> 1;
-      if (this.to(row[middle]) < value) low = middle + 1;
-      else high = middle;
-    }
-    return low;
+    return firstIndex(row.length, (i) => this.to(row[i]) >= value);
   }
 
   /** Draws what is in view; returns how many boxes it drew. */
@@ -277,14 +270,7 @@ export class FlameChart {
 
   // The place in `row` of the last call that begins at or before record `first`.
   lastBeginningBy(row, first) {
-    let low = 0;
-    let high = row.length;
-    while (low < high) {
-      const middle = (low + high) >>> 1;
-      if (this.calls.first[row[middle]] <= first) low = middle + 1;
-      else high = middle;
-    }
-    return low - 1;
+    return firstIndex(row.length, (i) => this.calls.first[row[i]] > first) - 1;
   }
 
   /** The depth of the call `id`. */

@@ -3,6 +3,8 @@
 // A frame runs from its mark to the next; the one the records end in is
 // cut short and left out.
 
+import { firstIndex } from './search.js';
+
 /** How many of the slowest frames are kept with what took their time. */
 export const SLOWEST_FRAMES = 10;
 /** How many functions are named for each of them. */
@@ -80,19 +82,7 @@ export class FrameStats {
       p95: at(0.95),
       longest: sorted[sorted.length - 1],
       slowest: this.slowest,
-      over: (budget) => sorted.length - firstAbove(sorted, budget),
+      over: (budget) => sorted.length - firstIndex(sorted.length, (i) => sorted[i] > budget),
     };
   }
-}
-
-// The index of the first value above `value` in sorted `values`.
-function firstAbove(values, value) {
-  let low = 0;
-  let high = values.length;
-  while (low < high) {
-    const middle = (low + high) >>> 1;
-    if (values[middle] <= value) low = middle + 1;
-    else high = middle;
-  }
-  return low;
 }

@@ -7,7 +7,7 @@
 
 import { CallBuilder, FunctionStats, listeners } from './calls.js';
 import { Column, SmallNumberColumn, TimeColumn } from './columns.js';
-import { RecordReader } from './trace.js';
+import { RecordReader } from './records.js';
 import { SpeedscopeEvents, TimelineEvents, chromeTraceText } from './timeline.js';
 
 /** How many errors and anomalies a dump keeps to show; the rest are counted. */
