@@ -1,5 +1,6 @@
 #!/usr/bin/env node
-// The page with a big dump, in headless Chromium: dumps of 1,000,000,
+// The page with a big dump, in headless Chromium, in a window of 1400 by
+// 900: the real application's dump of the tests, then dumps of 1,000,000,
 // 10,000,000 and 34,000,000 records in the shape of real ones (34 million
 // is a 10-minute session), each opened from a file on a fresh page, then a
 // live session of 34,000,000 records handed over as a movie hands them:
@@ -8,9 +9,11 @@
 // zoom step (from the whole trace down to one call), the page's
 // JavaScript heap and the private memory of the renderer process that
 // holds the page and its worker, at its peak until the zoom steps are
-// done; then how long a search, a stretch selected on the ruler (its
-// table and call tree) and a click on a call take to answer, and the
-// renderer's memory after them.
+// done; then how long a search and a stretch selected on the ruler (its
+// table and trees) take to answer, and a click on a row of the table, on
+// a row of the call tree and on a call until every tab shows it; the
+// share of the window the chart takes; and the renderer's memory after
+// them.
 //
 // usage: node bench/dump-page.js [RECORDS ...] [--live RECORDS]   (from viewer/, or npm run bench:page)
 //        node bench/dump-page.js --viewer DIR --as-save [RECORDS ...]
@@ -23,7 +26,8 @@
 import { execFileSync } from 'node:child_process';
 import { createWriteStream, existsSync, readFileSync } from 'node:fs';
 import { once } from 'node:events';
-import { mkdtemp, rm } from 'node:fs/promises';
+import { mkdtemp, rm, writeFile } from 'node:fs/promises';
+import { gunzipSync } from 'node:zlib';
 import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
@@ -41,6 +45,8 @@ const asSave = option('--as-save') !== null;
 const LIVE = Number(option('--live') ?? 34000000);
 const SIZES = argv.length ? argv.map(Number) : [1000000, 10000000, 34000000];
 const PIECE = 50000;
+// The window the page is measured in.
+const WINDOW = { width: 1400, height: 900 };
 const LIMIT_MS = 600000;
 
 // The viewer's server: of this viewer, or of another version, whose
@@ -158,19 +164,22 @@ async function handOver(page, records) {
 }
 
 // How long the page takes, as a person uses it, from the action to its
-// answer on the page: a search, a stretch dragged on the ruler (its table
-// and call tree), a click on a call. Null on a page without them.
+// answer on the page: a search; a stretch dragged on the ruler (its table
+// and trees); then a row of the table, a row of the call tree and a call
+// of the chart clicked, each until every tab shows the selection. Null on
+// a page without them.
 async function readingTimes(page) {
   const view = page.locator('article.dump').first();
-  if (await view.locator('.search').count() === 0) return null;
-  const timed = async (act, done) => {
+  if (await view.locator('.tab-button').count() === 0) return null;
+  const timed = async (act, done, argument = null) => {
     const begun = Date.now();
     await act();
-    await page.waitForFunction(done, null, { timeout: LIMIT_MS });
+    await page.waitForFunction(done, argument, { timeout: LIMIT_MS, polling: 'raf' });
     return Date.now() - begun;
   };
   const search = await timed(() => view.locator('.search').fill('update'),
                              () => /found/.test(document.querySelector('.search-count').textContent));
+  await view.locator('.search').fill('');
   const canvas = view.locator('.chart canvas');
   await canvas.focus();
   await page.keyboard.press('0');
@@ -179,10 +188,45 @@ async function readingTimes(page) {
   await page.mouse.down();
   await page.mouse.move(box.x + box.width * 0.5, box.y + 5);
   const range = await timed(() => page.mouse.up(),
-                            () => /^of records/.test(document.querySelector('.analysis-scope').textContent));
-  const click = await timed(() => page.mouse.click(box.x + box.width * 0.45, box.y + 18 + 18 * 1.5),
-                            () => document.querySelector('.call-details').dataset.call !== undefined);
-  return { search, range, click };
+                            () => /^Of (records|\d)/.test(document.querySelector('.analysis-scope').textContent));
+  // Every tab shows the function: its row, its tree rows, its sandwich, its details.
+  const everyTab = (name) => document.querySelector('.stats tr.selected')?.dataset.name === name &&
+    document.querySelector('.call-details h4')?.textContent === name &&
+    document.querySelector('.sandwich-heading').textContent.startsWith(`${name}:`);
+  const row = view.locator('.stats tbody tr').nth(2);
+  const rowName = await row.getAttribute('data-name');
+  const table = await timed(() => row.click(), everyTab, rowName);
+  await view.locator('.tab-button', { hasText: 'Call tree' }).click();
+  const node = view.locator('.tab[data-tab="call-tree"] .tree-row:not(.tree-head)').nth(1);
+  const nodeName = (await node.locator('.tree-name').textContent()).replace(/^[▸▾]/, '');
+  const tree = await timed(() => node.click(), everyTab, nodeName);
+  await page.keyboard.press('Escape');
+  await page.keyboard.press('Escape');
+  // A point of the second row where a call is drawn, as the pointer finds it.
+  const y = box.y + 18 + 18 * 1.5;
+  let x = box.x + box.width * 0.45;
+  for (let tried = 1; tried < 40; tried++) {
+    await page.mouse.move(x, y);
+    if (Number(await canvas.getAttribute('data-hovered')) >= 0) break;
+    x = box.x + box.width * ((0.45 + tried * 0.0237) % 1);
+  }
+  const call = await timed(() => page.mouse.click(x, y), () => {
+    const name = document.querySelector('.call-details').dataset.call !== undefined &&
+      document.querySelector('.call-details h4').textContent;
+    return name && document.querySelector('.stats tr.selected')?.dataset.name === name &&
+      document.querySelector('.sandwich-heading').textContent.startsWith(`${name}:`);
+  });
+  return { search, range, table, tree, call };
+}
+
+// The window as the page fills it: whether it scrolls, and the share of
+// its height that the chart (with its tracks) and the flame chart take.
+function layout(page) {
+  return page.evaluate(() => {
+    const share = (selector) => document.querySelector(selector)?.getBoundingClientRect().height / innerHeight;
+    return { scrolls: document.documentElement.scrollHeight > innerHeight, chart: share('.chart-area'),
+             flame: share('.chart canvas') };
+  });
 }
 
 const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
@@ -190,12 +234,12 @@ const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.l
 async function measure(size, file, server, live = false) {
   const browser = await chromium.launch(headlessOptions({ args: [...headlessOptions().args, '--enable-precise-memory-info'] }));
   try {
-    const page = await browser.newPage({ viewport: { width: 1200, height: 1000 } });
+    const page = await browser.newPage({ viewport: WINDOW });
     if (asSave || live) await page.addInitScript(FAKE_RUFFLE);
     const problems = [];
     page.on('pageerror', (error) => problems.push(error.message));
     page.on('crash', () => problems.push('the page crashed'));
-    await page.goto(`http://127.0.0.1:${server.address().port}/index.html${asSave || live ? '?movie=test/fixtures/demo-traced.swf' : ''}`);
+    await page.goto(`http://127.0.0.1:${server.address().port}/index.html${asSave || live ? '?movie=/bench/movie.swf' : ''}`);
     const started = Date.now();
     const renderer = watchRenderer();
     let chartMs;
@@ -235,9 +279,10 @@ async function measure(size, file, server, live = false) {
     const heap = await page.evaluate(() => performance.memory.usedJSHeapSize / 2 ** 20);
     const peak = renderer.stop();
     const summary = await page.textContent('article.dump .dump-summary');
+    const shape = await layout(page);
     const reading = await readingTimes(page);
     if (process.env.STEPS) console.log(steps.map((t, i) => `${i}:${t.toFixed(0)}`).filter((x) => Number(x.split(":")[1]) > 10).join(" "));
-    return { size, chartMs, wallMs, steps, heap, peak, renderer: rendererMegabytes(), problems, summary, reading };
+    return { size, chartMs, wallMs, steps, heap, peak, renderer: rendererMegabytes(), problems, summary, reading, shape };
   } finally {
     await browser.close();
   }
@@ -248,6 +293,7 @@ const file = join(folder, 'dump.txt');
 // The dump, and the shapes of the live session, also for a viewer of another version.
 const server = await serve(0, '127.0.0.1', { files: {
   '/bench/dump.txt': file, '/bench/dump-shape.js': fileURLToPath(new URL('./dump-shape.js', import.meta.url)),
+  '/bench/movie.swf': fileURLToPath(new URL('../test/fixtures/demo-traced.swf', import.meta.url)),
 } });
 
 // A dump of `records` records written to `file` a piece at a time: one of
@@ -263,20 +309,31 @@ async function writeDump(records) {
 }
 
 function row(label, result) {
-  const { chartMs, steps, heap, peak, renderer, problems, summary, reading } = result;
+  const { chartMs, steps, heap, peak, renderer, problems, summary, reading, shape } = result;
   const zoom = steps.length ? `${median(steps).toFixed(1)} / ${Math.max(...steps).toFixed(1)}` : '-';
   console.log(`${label.padEnd(18)} | ${chartMs.toFixed(0).padStart(13)} | ${String(steps.length).padStart(10)} | ` +
               `${zoom.padStart(27)} | ${heap.toFixed(0).padStart(17)} | ${`${peak.toFixed(0)} / ${renderer.toFixed(0)}`.padStart(23)}` +
               `  ${summary.split(';')[0]}` + (problems.length ? `  (${problems.join('; ')})` : ''));
   if (reading) {
-    console.log(`${''.padEnd(18)} | search ${reading.search} ms, a stretch selected with its table and tree ` +
-                `${reading.range} ms, a call clicked ${reading.click} ms`);
+    console.log(`${''.padEnd(18)} | search ${reading.search} ms, a stretch selected with its table and trees ` +
+                `${reading.range} ms; every tab updated after a click on a row of the table ${reading.table} ms, ` +
+                `on a row of the call tree ${reading.tree} ms, on a call ${reading.call} ms`);
+  }
+  if (shape?.chart) {
+    console.log(`${''.padEnd(18)} | at ${WINDOW.width}x${WINDOW.height}: the chart ${(shape.chart * 100).toFixed(0)}% ` +
+                `of the window's height, the flame chart ${(shape.flame * 100).toFixed(0)}%; ` +
+                `the page ${shape.scrolls ? 'scrolls' : 'does not scroll'}`);
   }
 }
 
 try {
   console.log(`${viewer ? `viewer at ${viewer}, ` : ''}${asSave ? 'each dump handed over as a movie\'s save' : 'each dump opened from a file'}`);
   console.log('records            | to chart (ms) | zoom steps | zoom step median / max (ms) | page JS heap (MB) | renderer peak / after reading (MB)');
+  // The real application's dump first, as the page's tests open it.
+  const real = join(folder, 'real.txt');
+  await writeFile(real, gunzipSync(readFileSync(fileURLToPath(new URL('../test/fixtures/vpmedia-json-applet.txt.gz',
+                                                                      import.meta.url)))));
+  row('real (94368)', await measure(94368, real, server));
   for (const size of SIZES) {
     await writeDump(size);
     try {

@@ -44,10 +44,11 @@ function walkCalls(calls, order, visit, close = () => {}) {
 /**
  * The calls that begin in [from, to) on `axis` ('sequence': record
  * indexes; 'time': ms after calls.origin), every call when `from` is null.
- * `order` is callOrder(calls). Returns { calls (how many), stats (rows of
- * the table of functions, the longest total first), tree (the top of the
- * top-down tree: path-tree.js's PathNode) } and, made when asked for,
- * bottomUp() and around(name). In the top-down trees a call whose caller
+ * `order` is callOrder(calls). Returns, each made when first asked for, as
+ * a tree of a long dump takes much memory and a walk of it time: calls
+ * (how many), stats (rows of the table of functions, the longest total
+ * first), tree (the top of the top-down tree: path-tree.js's PathNode),
+ * bottomUp(), around(name) and callsOn(path). In the top-down trees a call whose caller
  * began before the stretch is at the top; read upwards, a call's callers
  * are its callers still, in the stretch or before it.
  */
@@ -68,27 +69,27 @@ export function analyseRange(calls, names, order, { axis = 'sequence', from = nu
       if (held.length && held[held.length - 1] === id) leave(held.pop());
     });
   };
-  // Per name, how many of its calls are open: a call inside one of its
-  // own name adds nothing to its total.
-  const openOfName = new Int32Array(names.length);
-  const table = new FunctionTable();
-  const tree = pathTree();
-  const nodes = [];
-  let count = 0;
-  walk((id, held) => {
-    count += 1;
-    const node = (held.length ? nodes[held.length - 1] : tree).child(name[id], names[name[id]]);
-    nodes[held.length] = node;
-    node.add(duration[id], self[id]);
-    table.add(name[id], names[name[id]], duration[id], self[id], openOfName[name[id]] === 0);
-    openOfName[name[id]] += 1;
-  }, (id) => { openOfName[name[id]] -= 1; });
+  let counted = null;
+  let tree = null;
   let bottomUp = null;
+  // The functions seen around last: a few, as each costs a tree of its calls.
   const around = new Map();
   return {
-    calls: count,
-    stats: table.rows(),
-    tree,
+    /** How many calls begin in the stretch. */
+    get calls() {
+      counted ??= functionTable(walk, name, names, duration, self);
+      return counted.count;
+    },
+    /** The rows of the table of functions, the longest total first. */
+    get stats() {
+      counted ??= functionTable(walk, name, names, duration, self);
+      return counted.stats;
+    },
+    /** The top of the top-down tree (path-tree.js's PathNode), made when first asked for. */
+    get tree() {
+      tree ??= topDown(walk, name, names, duration, self);
+      return tree;
+    },
     /**
      * The bottom-up tree: at the top each function, with its own time;
      * below it the callers through which that time was spent, each path
@@ -104,10 +105,74 @@ export function analyseRange(calls, names, order, { axis = 'sequence', from = nu
      * calls merged as the top of a top-down tree of what they called.
      */
     around(wanted) {
-      if (!around.has(wanted)) around.set(wanted, sandwich(walk, name, names, duration, self, wanted));
-      return around.get(wanted);
+      const made = around.get(wanted) ?? sandwich(walk, name, names, duration, self, wanted);
+      around.delete(wanted);
+      around.set(wanted, made);
+      if (around.size > AROUND_KEPT) around.delete(around.keys().next().value);
+      return made;
+    },
+    /**
+     * The calls of the stretch on a path of one of its trees, as a mask
+     * with an entry per call, 1 for each: `kind` 'top-down', the calls
+     * whose path from the top is `path` (names); 'bottom-up', the calls of
+     * path[0] whose callers, read upwards, are the rest; 'callees', the
+     * calls whose path from an outermost call of path[0] is `path`.
+     */
+    callsOn({ kind, names: path }) {
+      const mask = new Uint8Array(calls.count);
+      const keys = path.map((wanted) => names.indexOf(wanted));
+      if (keys.length === 0 || keys.includes(-1)) return mask;
+      const last = keys[keys.length - 1];
+      walk((id, held, open) => {
+        if (kind === 'bottom-up') {
+          if (name[id] !== keys[0] || open.length < keys.length - 1) return;
+          for (let i = 1; i < keys.length; i++) if (name[open[open.length - i]] !== keys[i]) return;
+          mask[id] = 1;
+          return;
+        }
+        if (name[id] !== last) return;
+        let from = 0;
+        if (kind === 'callees') {
+          from = held.findIndex((holder) => name[holder] === keys[0]);
+          if (from < 0) from = held.length;
+        }
+        if (held.length - from !== keys.length - 1) return;
+        for (let i = 0; i < keys.length - 1; i++) if (name[held[from + i]] !== keys[i]) return;
+        mask[id] = 1;
+      });
+      return mask;
     },
   };
+}
+
+// The table of functions of the calls walked, and how many there are.
+function functionTable(walk, name, names, duration, self) {
+  // Per name, how many of its calls are open: a call inside one of its
+  // own name adds nothing to its total.
+  const openOfName = new Int32Array(names.length);
+  const table = new FunctionTable();
+  let count = 0;
+  walk((id) => {
+    count += 1;
+    table.add(name[id], names[name[id]], duration[id], self[id], openOfName[name[id]] === 0);
+    openOfName[name[id]] += 1;
+  }, (id) => { openOfName[name[id]] -= 1; });
+  return { count, stats: table.rows() };
+}
+
+// How many functions' sandwiches a stretch keeps.
+const AROUND_KEPT = 4;
+
+// Each call under its path from the top of the stretch.
+function topDown(walk, name, names, duration, self) {
+  const top = pathTree();
+  const nodes = [];
+  walk((id, held) => {
+    const node = (held.length ? nodes[held.length - 1] : top).child(name[id], names[name[id]]);
+    nodes[held.length] = node;
+    node.add(duration[id], self[id]);
+  });
+  return top;
 }
 
 // Each call's path read upwards from it, `time(id)` of it spent along it.
@@ -126,26 +191,38 @@ function invertedTree(walk, name, names, time, only = () => true) {
   return top;
 }
 
+// One walk: each outermost call of `wanted`, read upwards through all that
+// hold it, and the calls under it, by their path from it.
 function sandwich(walk, name, names, duration, self, wanted) {
   const key = names.indexOf(wanted);
-  const outermost = (id, held) => name[id] === key && !held.some((holder) => name[holder] === key);
-  const callers = invertedTree(walk, name, names, (id) => duration[id], outermost);
-  // Callees: each call inside an outermost call of the function, under its path from it.
+  const callers = pathTree();
   const callees = pathTree();
+  // The callees' nodes by depth below the outermost call open, its depth
+  // among the calls of the stretch, and how many calls of it are open.
   const nodes = [];
-  walk((id, held) => {
-    let from = -1;
-    for (let i = 0; i < held.length; i++) {
-      if (name[held[i]] === key) {
-        from = i;
-        break;
+  let base = 0;
+  let open = 0;
+  walk((id, held, all) => {
+    if (name[id] === key && open === 0) {
+      const spent = duration[id];
+      let node = callers.child(key, wanted);
+      node.add(spent, spent);
+      for (let i = all.length - 1; i >= 0; i--) {
+        node = node.child(name[all[i]], names[name[all[i]]]);
+        node.add(spent, spent);
       }
+      base = held.length;
+      nodes[0] = callees.child(key, wanted);
+      nodes[0].add(spent, self[id]);
+    } else if (open > 0) {
+      const depth = held.length - base;
+      const node = nodes[depth - 1].child(name[id], names[name[id]]);
+      nodes[depth] = node;
+      node.add(duration[id], self[id]);
     }
-    if (from < 0 && name[id] !== key) return;
-    const depth = from < 0 ? 0 : held.length - from;
-    const node = (depth === 0 ? callees : nodes[depth - 1]).child(name[id], names[name[id]]);
-    nodes[depth] = node;
-    node.add(duration[id], self[id]);
+    if (name[id] === key) open += 1;
+  }, (id) => {
+    if (name[id] === key) open -= 1;
   });
   return { callers, callees };
 }

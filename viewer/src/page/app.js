@@ -1,16 +1,17 @@
 // The page: a movie or a dump chosen, dropped or named in the address, and
 // where each goes. The movie plays in movie-player.js; each dump is read by
-// the worker and shown by dump-view.js.
+// the worker and shown by dump-view.js, in the tabs of dump-tabs.js.
 
 import { DumpView } from './dump-view.js';
 import { tell } from './dump-worker-client.js';
 import { loadMovie } from './movie-player.js';
 import { fetchOwn, say } from './page-status.js';
+import { readViewLink } from './view-link.js';
 import { movieSignature } from '../model/swf.js';
 
-/** Shows the dump in `file` (a File or a Blob), read by the worker as it comes. */
-function openDump(file, title, started) {
-  const dump = new DumpView({ fromMovie: false, title, started });
+/** Shows the dump in `file` (a File or a Blob), read by the worker as it comes; `link` the view to show. */
+function openDump(file, title, started, link = null) {
+  const dump = new DumpView({ fromMovie: false, title, started, link });
   say(`Reading ${title}...`);
   tell({ type: 'open', dump: dump.number, file, title });
 }
@@ -26,15 +27,17 @@ async function openFile(file) {
 document.querySelector('#file').addEventListener('change', (event) => {
   const [file] = event.target.files;
   if (file) openFile(file);
+  event.target.value = '';
 });
 
+// A file dropped anywhere on the page.
 const drop = document.querySelector('#drop');
-drop.addEventListener('dragover', (event) => {
+addEventListener('dragover', (event) => {
   event.preventDefault();
   drop.classList.add('over');
 });
-drop.addEventListener('dragleave', () => drop.classList.remove('over'));
-drop.addEventListener('drop', (event) => {
+addEventListener('dragleave', () => drop.classList.remove('over'));
+addEventListener('drop', (event) => {
   event.preventDefault();
   drop.classList.remove('over');
   const [file] = event.dataTransfer.files;
@@ -42,8 +45,9 @@ drop.addEventListener('drop', (event) => {
 });
 
 async function openDumpUrl(url) {
+  const started = performance.now();
   const response = await fetchOwn(url, url);
-  if (response) openDump(await response.blob(), url);
+  if (response) openDump(await response.blob(), url, started, readViewLink());
 }
 
 const query = new URLSearchParams(location.search);

@@ -1,392 +1,187 @@
-// The calls as a flame chart on a canvas: one row per depth, callers above
-// the calls they make, each call as long as it lasted (time) or as many
-// records as it spans (record order). Drawn from the flat tables of
-// dump-tables.js, so that a million calls draw as fast as a hundred: each
-// row draws only what lies in view, and calls narrower than a pixel share
-// the pixel they fall in.
+// The calls as a flame chart on a canvas that fills its box: one row per
+// depth, callers above the calls they make, each call as long as it
+// lasted (time) or as many records as it spans (record order). The row
+// queries are flame-rows.js's, what is in view flame-viewport.js's, the
+// drawing flame-drawing.js's; this wires them to the pointer and the keys,
+// and to the tracks above (the frames, the overview).
 //
 // The wheel scrolls the rows; Ctrl or Shift and the wheel, or + and -,
 // zoom; drag or the arrow keys pan, 0 shows everything; the pointer over a
-// call says its name, start, duration and self time.
+// call says its name, start, duration and self time; a drag on the ruler
+// selects a stretch.
 
 import { CALL_FLAGS } from '../model/dump-tables.js';
-import { FrameTrack } from './frame-track.js';
-import { clearedCanvas } from './canvas.js';
-import { firstIndex } from '../model/search.js';
 import { formatMs } from '../model/format.js';
+import { clearedCanvas } from './canvas.js';
+import { FlameRows } from './flame-rows.js';
+import { Viewport } from './flame-viewport.js';
+import { ROW, RULER, colours, drawFlame } from './flame-drawing.js';
+import { FrameTrack } from './frame-track.js';
+import { Overview } from './overview.js';
 
-const ROW = 18;
-const RULER = 18;
-const MOST_HEIGHT = 540;
-const LABEL_WIDTH = 36;
-// Calls no wider than this, in pixels, side by side, are drawn as one box:
-// in the colour of their function when they are all of one, else in this.
-const DENSE_WIDTH = 2;
-const DENSE_COLOUR = 'hsl(220 12% 74%)';
-const LABEL_COLOUR = '#10131a';
-// What a search dims, what it finds among calls too narrow to see, and
-// the outline of the call selected.
-const DIM_COLOUR = 'hsl(220 10% 92%)';
-const MATCH_COLOUR = 'hsl(28 95% 55%)';
-const SELECTED_COLOUR = '#10131a';
-const RANGE_COLOUR = 'hsl(210 90% 50% / 0.15)';
-// The narrowest view, in records or milliseconds: one call fills it.
-const NARROWEST = { sequence: 1, time: 0.01 };
-
-function hue(name) {
-  let hash = 0;
-  for (let i = 0; i < name.length; i++) hash = (hash * 31 + name.charCodeAt(i)) >>> 0;
-  return hash % 360;
-}
-
-// A chart shows hundredths of the short times that a table rounds to tenths.
-const formatFineMs = (value) => formatMs(value, { fine: true });
+const fine = (value) => formatMs(value, { fine: true });
 
 export class FlameChart {
   /**
-   * Draws `calls` (dump-tables.js's table) named by `names` into `box`.
-   * `onSelect(call)` hears of a call clicked, `onRange([from, to] or
-   * null)` of a stretch selected on the ruler. With `frames` (dump-tables'
-   * framesTable) of a dump of `records` records, a frame track shows them
-   * above the chart, frames over `budget` ms marked.
+   * Draws `calls` (dump-tables.js's table) named by `names` into `box`,
+   * and above it, into `tracks`, the frames (`frames`, dump-tables'
+   * framesTable, of a dump of `records` records; those over `budget` ms
+   * marked) and an overview of the whole trace, its last record `end` ms
+   * after the first. `on` hears what the pointer and the keys select:
+   * call(id), range([from, to] or null), frame(i), view() when the view
+   * moves.
    */
-  constructor(box, calls, names, { onSelect = () => {}, onRange = () => {}, frames = null, records = 0,
-                                    budget = 1000 / 30 } = {}) {
+  constructor(box, tracks, calls, names, { on = {}, frames = null, records = 0, end = 0, budget = 1000 / 30,
+                                          axis = 'sequence' } = {}) {
     this.box = box;
     this.calls = calls;
     this.names = names;
-    this.onSelect = onSelect;
-    this.onRange = onRange;
+    this.on = on;
+    this.rows = new FlameRows(calls, { axis, records, end });
+    this.viewport = new Viewport();
+    this.colourOf = colours(names);
+    // Which calls are lit (a function found or selected, a path of the
+    // tree), or null: all.
+    this.lit = null;
+    this.selected = { id: -1, depth: -1 };
     // The stretch selected on the ruler, [from, to] on the axis, or null.
     this.range = null;
-    this.colours = names.map((name) => `hsl(${hue(name)} 62% 72%)`);
-    this.axis = 'sequence';
-    this.top = 0;
-    // Per name, 1 when it matches a search; null when none is made.
-    this.matches = null;
-    // The call selected, and its depth, or -1.
-    this.selected = -1;
-    this.selectedDepth = -1;
+    this.width = 300;
+    this.height = RULER + ROW;
     this.canvas = document.createElement('canvas');
     this.canvas.className = 'flame';
     this.canvas.tabIndex = 0;
     this.canvas.setAttribute('role', 'img');
+    this.canvas.setAttribute('aria-label', 'The calls, as a flame chart');
     this.tip = document.createElement('div');
     this.tip.className = 'flame-tip';
     this.tip.hidden = true;
     this.depthNote = document.createElement('p');
     this.depthNote.className = 'chart-depth';
     box.replaceChildren(this.canvas, this.tip, this.depthNote);
-    this.frameTrack = frames?.count ? new FrameTrack(box, frames, records, this, budget) : null;
+    this.frameTrack = frames?.count ? new FrameTrack(tracks, frames, records, this, budget) : null;
+    this.overview = new Overview(tracks, this);
     this.listen();
-    this.setAxis('sequence');
+    this.setAxis(axis);
   }
 
-  /**
-   * Draws on `axis` ('sequence' or 'time'), the whole trace in view; a
-   * stretch selected on the other axis is let go.
-   */
+  get axis() {
+    return this.rows.axis;
+  }
+
+  get view() {
+    return this.viewport.view;
+  }
+
+  /** Draws on `axis` ('sequence' or 'time'), the whole trace in view; a stretch on the other axis is let go. */
   setAxis(axis) {
-    this.axis = axis;
+    this.rows.axis = axis;
+    this.viewport.reset(axis, this.rows.whole());
+    this.overview.invalidate();
     if (this.range) {
       this.range = null;
-      this.onRange(null);
+      this.on.range?.(null);
     }
-    this.showAll();
+    this.draw();
   }
 
   /** The whole trace in view. */
   showAll() {
-    // The calls at the top hold all others.
-    const top = this.calls.count ? this.row(0) : [];
-    const low = top.length ? this.from(top[0]) : 0;
-    const high = top.length ? this.to(top[top.length - 1]) : 1;
-    this.whole = [low, Math.max(high, low + NARROWEST[this.axis])];
-    this.view = [...this.whole];
-    this.top = 0;
+    this.viewport.showAll();
     this.draw();
-  }
-
-  row(depth) {
-    const { rowOrder, rowStarts } = this.calls;
-    return rowOrder.subarray(rowStarts[depth], rowStarts[depth + 1]);
-  }
-
-  from(id) {
-    return this.axis === 'time' ? this.calls.start[id] : this.calls.first[id];
-  }
-
-  to(id) {
-    return this.axis === 'time' ? this.calls.end[id] : this.calls.last[id] + 1;
-  }
-
-  // The first call of `row` that ends after `value` (or at it, for calls
-  // of no length there).
-  firstEndingAfter(row, value) {
-    return firstIndex(row.length, (i) => this.to(row[i]) >= value);
   }
 
   /** Draws what is in view; returns how many boxes it drew. */
   draw() {
     const started = performance.now();
     const width = Math.max(this.box.clientWidth, 300);
-    const rows = this.calls.depthCount;
-    const height = Math.min(rows * ROW, MOST_HEIGHT) + RULER;
-    this.top = Math.max(0, Math.min(this.top, rows * ROW + RULER - height));
+    const height = Math.max(this.box.clientHeight, RULER + ROW);
+    const rows = this.rows.depthCount;
+    const { viewport } = this;
+    viewport.top = Math.max(0, Math.min(viewport.top, rows * ROW + RULER - height));
     this.width = width;
     this.height = height;
     const context = clearedCanvas(this.canvas, width, height);
-    context.font = '11px system-ui, sans-serif';
-    context.textBaseline = 'middle';
-    const [v0, v1] = this.view;
-    const scale = width / (v1 - v0);
-    let boxes = 0;
-    const { matches, colours } = this;
-    const colourOf = matches ? (name) => (matches[name] ? colours[name] : DIM_COLOUR) : (name) => colours[name];
-    // A colour set again is parsed again: set it only when it changes.
-    let colour = null;
-    const paint = (next) => {
-      if (next === colour) return;
-      colour = next;
-      context.fillStyle = next;
-    };
-    const firstRow = Math.floor(this.top / ROW);
-    const lastRow = Math.min(rows, Math.ceil((this.top + height - RULER) / ROW));
-    for (let d = firstRow; d < lastRow; d++) {
-      const row = this.row(d);
-      const y = RULER + d * ROW - this.top;
-      let i = this.firstEndingAfter(row, v0);
-      // Where the pixels drawn so far end: a call within them is hidden.
-      let covered = -Infinity;
-      // Calls of a pixel or two side by side, drawn as one box: at a wide
-      // view there are thousands, and each box drawn costs.
-      let denseFrom = 0;
-      let denseTo = -Infinity;
-      let denseColour = null;
-      let denseMatched = false;
-      const drawDense = () => {
-        if (denseTo <= denseFrom) return;
-        // A search's match shows even among calls too narrow to see.
-        paint(matches ? (denseMatched ? MATCH_COLOUR : DIM_COLOUR) : denseColour);
-        const from = Math.floor(denseFrom);
-        context.fillRect(from, y, Math.ceil(denseTo) - from, ROW - 1);
-        boxes += 1;
-        denseTo = -Infinity;
-      };
-      while (i < row.length) {
-        const id = row[i];
-        const from = this.from(id);
-        if (from > v1 || (from === v1 && v1 !== v0)) break;
-        const x0 = (from - v0) * scale;
-        const x1 = (this.to(id) - v0) * scale;
-        if (x1 <= covered) {
-          // Skip to the first call that ends past the pixel covered.
-          i = this.firstEndingAfter(row, v0 + (covered + 0.001) / scale);
-          continue;
-        }
-        const left = Math.max(x0, covered, -1);
-        const right = Math.max(Math.min(x1, width + 1), left + 1);
-        covered = Math.ceil(right);
-        if (right - left <= DENSE_WIDTH) {
-          // A gap of less than a pixel does not show.
-          const name = this.calls.name[id];
-          if (left > denseTo + 1) {
-            drawDense();
-            denseFrom = left;
-            denseColour = colours[name];
-            denseMatched = false;
-          } else if (denseColour !== colours[name]) {
-            denseColour = DENSE_COLOUR;
-          }
-          if (matches && matches[name]) denseMatched = true;
-          denseTo = right;
-          i++;
-          continue;
-        }
-        drawDense();
-        paint(colourOf(this.calls.name[id]));
-        context.fillRect(left, y, right - left - (right - left > 3 ? 0.5 : 0), ROW - 1);
-        boxes += 1;
-        if (right - left > LABEL_WIDTH) {
-          const name = this.names[this.calls.name[id]];
-          const room = Math.floor((right - left - 6) / 6.2);
-          paint(LABEL_COLOUR);
-          context.fillText(name.length > room ? `${name.slice(0, Math.max(room - 1, 1))}…` : name,
-                           left + 3, y + ROW / 2);
-        }
-        i++;
-      }
-      drawDense();
-    }
-    this.outlineSelected(context, v0, scale, firstRow, lastRow);
-    this.drawRuler(context, v0, v1, width);
-    if (this.range) {
-      const left = Math.max((this.range[0] - v0) * scale, 0);
-      const right = Math.min((this.range[1] - v0) * scale, width);
-      if (right > left) {
-        context.fillStyle = RANGE_COLOUR;
-        context.fillRect(left, 0, right - left, height);
-      }
-    }
+    const { boxes, lit, firstRow, lastRow } = drawFlame(context, {
+      width, height, rows: this.rows, viewport, names: this.names, colourOf: this.colourOf, lit: this.lit,
+      selected: this.selected, range: this.range, origin: this.calls.origin,
+    });
     this.depthNote.textContent = rows > lastRow - firstRow
       ? `Depths ${firstRow + 1} to ${lastRow} of ${rows}: the wheel scrolls them.`
       : `The calls nest ${rows} deep.`;
     this.frameTrack?.draw();
+    this.overview.draw();
+    const [v0, v1] = viewport.view;
     this.canvas.dataset.view = `${v0},${v1}`;
     this.canvas.dataset.boxes = String(boxes);
+    this.canvas.dataset.lit = this.lit ? String(lit) : '';
     this.canvas.dataset.drawMs = (performance.now() - started).toFixed(2);
     return boxes;
   }
 
-  outlineSelected(context, v0, scale, firstRow, lastRow) {
-    const id = this.selected;
-    const depth = this.selectedDepth;
-    if (id < 0 || depth < firstRow || depth >= lastRow) return;
-    const left = Math.max((this.from(id) - v0) * scale, -2);
-    const right = Math.min(Math.max((this.to(id) - v0) * scale, left + 2), this.width + 2);
-    if (right < 0 || left > this.width) return;
-    context.lineWidth = 2;
-    context.strokeStyle = SELECTED_COLOUR;
-    context.strokeRect(left + 1, RULER + depth * ROW - this.top + 1, right - left - 2, ROW - 3);
-  }
-
-  /** Shows the calls of the names for which `matches` (one entry a name) is 1, the others dimmed; null: all. */
-  setMatches(matches) {
-    this.matches = matches;
+  /** Lights the calls for which `lit(id)` holds, the others dimmed; null: all. */
+  setLit(lit) {
+    this.lit = lit;
     this.draw();
   }
 
-  /** Outlines the call `id`, -1 for none; brings its depth into view. */
+  /** Outlines call `id`, -1 for none; brings its depth into view. */
   select(id) {
-    this.selected = id;
-    this.selectedDepth = id < 0 ? -1 : this.depthOf(id);
+    const depth = id < 0 ? -1 : this.rows.depthOf(id);
+    this.selected = { id, depth };
     if (id >= 0) {
-      const rowTop = this.selectedDepth * ROW;
+      const rowTop = depth * ROW;
       const shown = this.height - RULER;
-      if (rowTop < this.top || rowTop + ROW > this.top + shown) this.top = rowTop - shown / 2;
+      if (rowTop < this.viewport.top || rowTop + ROW > this.viewport.top + shown) this.viewport.top = rowTop - shown / 2;
     }
     this.draw();
   }
 
-  // The place in `row` of the last call that begins at or before record `first`.
-  lastBeginningBy(row, first) {
-    return firstIndex(row.length, (i) => this.calls.first[row[i]] > first) - 1;
-  }
-
-  /** The depth of the call `id`. */
-  depthOf(id) {
-    for (let d = 0; d < this.calls.depthCount; d++) {
-      const row = this.row(d);
-      const at = this.lastBeginningBy(row, this.calls.first[id]);
-      // Calls that begin at one record: the one asked for is among them.
-      for (let i = at; i >= 0 && this.calls.first[row[i]] === this.calls.first[id]; i--) {
-        if (row[i] === id) return d;
-      }
-    }
-    return -1;
-  }
-
-  /** The calls that hold call `id` at `depth`, innermost first. */
-  callersOf(id, depth) {
-    const callers = [];
-    for (let d = depth - 1; d >= 0; d--) {
-      const row = this.row(d);
-      const at = this.lastBeginningBy(row, this.calls.first[id]);
-      if (at < 0) break;
-      callers.push(row[at]);
-    }
-    return callers;
-  }
-
-  drawRuler(context, v0, v1, width) {
-    context.fillStyle = '#f7f8fb';
-    context.fillRect(0, 0, width, RULER);
-    context.fillStyle = '#5d6577';
-    const span = v1 - v0;
-    const rough = span / 8;
-    const power = 10 ** Math.floor(Math.log10(rough));
-    const step = [1, 2, 5, 10].map((m) => m * power).find((s) => s >= rough);
-    const unit = this.axis === 'time' ? ' ms' : '';
-    for (let value = Math.ceil(v0 / step) * step; value <= v1; value += step) {
-      const x = (value - v0) / span * width;
-      context.fillRect(x, RULER - 5, 1, 5);
-      const label = this.axis === 'time' ? formatFineMs(+(value + this.calls.origin).toFixed(6)) + unit
-        : `#${Math.round(value) + 1}`;
-      context.fillText(label, x + 3, RULER / 2 - 1);
-    }
-  }
-
-  /** Zooms by `factor` (below 1: in) around the view's point at `fraction` of its width. */
-  zoom(factor, fraction = 0.5) {
-    const [v0, v1] = this.view;
-    const span = v1 - v0;
-    const wholeSpan = this.whole[1] - this.whole[0];
-    const next = Math.min(Math.max(span * factor, NARROWEST[this.axis]), wholeSpan);
-    const pivot = v0 + span * fraction;
-    this.setView(pivot - next * fraction, next);
-  }
-
-  /** Moves the view by `fraction` of its width. */
-  pan(fraction) {
-    const [v0, v1] = this.view;
-    this.setView(v0 + (v1 - v0) * fraction, v1 - v0);
-  }
-
-  /** Selects the stretch `range` ([from, to] on the axis), or none. */
-  selectRange(range) {
+  /** Shows the stretch `range` ([from, to] on the axis), or none; `tell` says it to `on.range`. */
+  selectRange(range, { tell = true } = {}) {
     this.range = range;
     this.draw();
-    this.onRange(range);
+    if (tell) this.on.range?.(range);
   }
 
-  // Selects the next slow frame (`step` 1) or the one before (-1), and
-  // shows it across the chart.
-  toSlowFrame(step) {
-    const frame = this.frameTrack?.slowFrom(step) ?? -1;
-    if (frame < 0) return;
-    const [from, to] = this.frameTrack.span(frame);
-    const span = Math.max(to - from, NARROWEST[this.axis]);
-    this.range = [from, to];
-    this.setView(from - span * 0.1, Math.min(span * 1.2, this.whole[1] - this.whole[0]));
-    this.onRange(this.range);
-  }
-
-  /** The value on the axis at `x` pixels from the chart's left. */
-  valueAt(x) {
-    const [v0, v1] = this.view;
-    return v0 + x / this.width * (v1 - v0);
-  }
-
-  setView(from, span) {
-    const [low, high] = this.whole;
-    const start = Math.min(Math.max(from, low), high - span);
-    this.view = [start, start + span];
+  /** Shows [from, to) across the chart, with a margin. */
+  fit(from, to, margin = 0.1) {
+    this.viewport.fit(from, to, margin);
     this.draw();
   }
 
   /** Shows the call `id` across the whole width. */
   zoomTo(id) {
-    const from = this.from(id);
-    const span = Math.max(this.to(id) - from, NARROWEST[this.axis]);
-    this.setView(from - span * 0.02, span * 1.04);
+    this.fit(this.rows.from(id), this.rows.to(id), 0.02);
+  }
+
+  zoom(factor, fraction) {
+    this.viewport.zoom(factor, fraction);
+    this.draw();
+    this.on.view?.();
+  }
+
+  pan(fraction) {
+    this.viewport.pan(fraction);
+    this.draw();
+    this.on.view?.();
+  }
+
+  scroll(pixels) {
+    this.viewport.top += pixels;
+    this.draw();
+  }
+
+  /** The value on the axis at `x` pixels from the chart's left. */
+  valueAt(x) {
+    return this.viewport.valueAt(x, this.width);
   }
 
   /** The call under the point (x, y) of the canvas, or -1. */
   callAt(x, y) {
     if (y < RULER) return -1;
-    const depth = Math.floor((y - RULER + this.top) / ROW);
-    if (depth >= this.calls.depthCount) return -1;
-    const [v0, v1] = this.view;
-    const scale = this.width / (v1 - v0);
-    const value = v0 + x / scale;
-    const row = this.row(depth);
-    // The call there, or one narrower than a pixel drawn there.
-    const i = this.firstEndingAfter(row, value - 1 / scale);
-    if (i >= row.length) return -1;
-    const id = row[i];
-    const left = (this.from(id) - v0) * scale;
-    const right = Math.max((this.to(id) - v0) * scale, left + 1);
-    return x >= left - 0.5 && x <= right + 0.5 ? id : -1;
+    const depth = Math.floor((y - RULER + this.viewport.top) / ROW);
+    return this.rows.callAt(depth, this.valueAt(x), this.viewport.span / this.width);
   }
 
   /** What the pointer says of call `id`. */
@@ -395,10 +190,27 @@ export class FlameChart {
     const missing = [];
     if (calls.flags[id] & CALL_FLAGS.ENTER_MISSING) missing.push('its enter');
     if (calls.flags[id] & CALL_FLAGS.EXIT_MISSING) missing.push('its exit');
-    return `${this.names[calls.name[id]]}: starts at ${formatFineMs(calls.start[id] + calls.origin)} ms, lasts ` +
-           `${formatFineMs(calls.duration[id])} ms, ${formatFineMs(calls.self[id])} ms of it its own; ` +
+    return `${this.names[calls.name[id]]}: starts at ${fine(calls.start[id] + calls.origin)} ms, lasts ` +
+           `${fine(calls.duration[id])} ms, ${fine(calls.self[id])} ms of it its own; ` +
            `records ${calls.first[id] + 1} to ${calls.last[id] + 1}` +
            (missing.length ? ` (${missing.join(' and ')} not recorded)` : '');
+  }
+
+  // Selects the next slow frame (`step` 1) or the one before (-1).
+  toSlowFrame(step) {
+    const frame = this.frameTrack?.slowFrom(step) ?? -1;
+    if (frame >= 0) this.on.frame?.(frame);
+  }
+
+  /** Does what `key` asks of the chart; false for a key it has no use for. */
+  key(key) {
+    const keys = { '+': () => this.zoom(0.8), '=': () => this.zoom(0.8), '-': () => this.zoom(1.25),
+                   ArrowLeft: () => this.pan(-0.1), ArrowRight: () => this.pan(0.1),
+                   ArrowUp: () => this.scroll(-ROW), ArrowDown: () => this.scroll(ROW), 0: () => this.showAll(),
+                   ']': () => this.toSlowFrame(1), '[': () => this.toSlowFrame(-1) };
+    if (!keys[key]) return false;
+    keys[key]();
+    return true;
   }
 
   listen() {
@@ -413,12 +225,8 @@ export class FlameChart {
       event.preventDefault();
       const [x] = point(event);
       const delta = event.deltaY || event.deltaX;
-      if (event.ctrlKey || event.shiftKey || event.metaKey) {
-        this.zoom(delta > 0 ? 1.25 : 0.8, x / this.width);
-      } else {
-        this.top += delta;
-        this.draw();
-      }
+      if (event.ctrlKey || event.shiftKey || event.metaKey) this.zoom(delta > 0 ? 1.25 : 0.8, x / this.width);
+      else this.scroll(delta);
     }, { passive: false });
     let drag = null;
     // Dragged on the ruler, the pointer selects a stretch of the trace;
@@ -432,7 +240,7 @@ export class FlameChart {
         ranging = { from: this.valueAt(x), x };
         return;
       }
-      drag = { x: event.clientX, y: event.clientY, view: [...this.view], top: this.top, moved: false };
+      drag = { x: event.clientX, y: event.clientY, view: [...this.viewport.view], top: this.viewport.top, moved: false };
     });
     canvas.addEventListener('pointermove', (event) => {
       if (ranging) {
@@ -446,8 +254,9 @@ export class FlameChart {
         const dy = event.clientY - drag.y;
         if (Math.abs(dx) + Math.abs(dy) > 2) drag.moved = true;
         const span = drag.view[1] - drag.view[0];
-        this.top = drag.top - dy;
-        this.setView(drag.view[0] - dx / this.width * span, span);
+        this.viewport.top = drag.top - dy;
+        this.viewport.setView(drag.view[0] - dx / this.width * span, span);
+        this.draw();
         return;
       }
       this.hover(...point(event));
@@ -461,26 +270,17 @@ export class FlameChart {
         return;
       }
       const clicked = drag && !drag.moved;
+      if (drag?.moved) this.on.view?.();
       drag = null;
       if (!clicked) return;
       const id = this.callAt(...point(event));
-      if (id >= 0) this.onSelect(id);
+      if (id >= 0) this.on.call?.(id);
     });
     canvas.addEventListener('dblclick', (event) => {
       const id = this.callAt(...point(event));
       if (id >= 0) this.zoomTo(id);
     });
     canvas.addEventListener('pointerleave', () => { this.tip.hidden = true; });
-    canvas.addEventListener('keydown', (event) => {
-      const keys = { '+': () => this.zoom(0.8), '=': () => this.zoom(0.8), '-': () => this.zoom(1.25),
-                     ArrowLeft: () => this.pan(-0.1), ArrowRight: () => this.pan(0.1),
-                     ArrowUp: () => { this.top -= ROW; this.draw(); },
-                     ArrowDown: () => { this.top += ROW; this.draw(); }, 0: () => this.showAll(),
-                     ']': () => this.toSlowFrame(1), '[': () => this.toSlowFrame(-1) };
-      if (!keys[event.key]) return;
-      event.preventDefault();
-      keys[event.key]();
-    });
   }
 
   hover(x, y) {

@@ -1,8 +1,8 @@
 // The player's frames above the flame chart, when the tracer marked them:
 // one bar a frame, as tall as the frame lasted, frames over the movie's
 // budget (1000 ms / its frame rate) in a warning colour. A click selects a
-// frame's stretch, as a drag on the ruler does; ] and [ on the chart go to
-// the next and the previous slow frame.
+// frame (and so its stretch); ] and [ go to the next and the previous slow
+// frame.
 
 import { clearedCanvas } from './canvas.js';
 import { firstIndex } from '../model/search.js';
@@ -15,8 +15,8 @@ const BUDGET_LINE = 'hsl(8 60% 45% / 0.6)';
 export class FrameTrack {
   /**
    * Draws `frames` (dump-tables.js's framesTable) of a dump of `records`
-   * records above `chart` (a FlameChart), in `box`, before the chart's
-   * canvas; `budget` is a frame's budget in ms.
+   * records for `chart` (a FlameChart), in `box`, the tracks above it;
+   * `budget` is a frame's budget in ms.
    */
   constructor(box, frames, records, chart, budget) {
     this.frames = frames;
@@ -25,11 +25,11 @@ export class FrameTrack {
     this.budget = budget;
     this.canvas = document.createElement('canvas');
     this.canvas.className = 'frames';
-    this.canvas.title = 'The frames: click one to select it; ] and [ on the chart go to the next and the previous slow frame';
-    box.prepend(this.canvas);
+    this.canvas.title = 'The frames: click one to select it; ] and [ go to the next and the previous slow frame';
+    box.append(this.canvas);
     this.canvas.addEventListener('click', (event) => {
       const frame = this.frameAt(event.clientX - this.canvas.getBoundingClientRect().left);
-      if (frame >= 0) this.chart.selectRange(this.span(frame));
+      if (frame >= 0) this.chart.on.frame?.(frame);
     });
   }
 

@@ -9,32 +9,20 @@ import { fetchOwn, say, sayProblem } from './page-status.js';
 import { frameRateOf, inflateLimit, movieSignature, tracerOf, tracerWatch } from '../model/swf.js';
 
 const playerBox = document.querySelector('#player');
+const pane = document.querySelector('#movie-pane');
 const toggle = document.querySelector('#toggle');
 let player = null;
 let movieCount = 0;
 // The session of the movie playing.
 let playing = null;
 
-// What to do, for a tracer that collects from the movie's start and for
-// one that waits for F12.
-const STEPS = {
-  fromStart: ['Click the movie so that it has the keyboard.',
-              'Use the movie: its tracer has collected since the movie started.',
-              'Press and release F12: the movie sends its records and they appear below.',
-              'Press and release F12 again to collect anew, and once more to send what came since.'],
-  onF12: ['Click the movie so that it has the keyboard.',
-          'Press and release F12 to start collecting.',
-          'Use the movie.',
-          'Press and release F12 again: the movie sends its records and they appear below.'],
-};
-
-function showSteps(kind) {
-  document.querySelector('#steps').replaceChildren(...STEPS[kind].map((text) => {
-    const item = document.createElement('li');
-    item.textContent = text;
-    return item;
-  }));
-}
+// The pane folds to a small movie, which goes on playing: a frame out of
+// sight would be held back by the browser.
+pane.querySelector('.movie-fold').addEventListener('click', (event) => {
+  const small = pane.classList.toggle('small');
+  event.target.textContent = small ? 'Larger' : 'Smaller';
+  event.target.setAttribute('aria-expanded', String(!small));
+});
 
 // A movie hands its records over in pieces while it collects, when its
 // tracer was made to, and the rest with its save. The pieces are its own:
@@ -53,21 +41,22 @@ class MovieSession {
     this.show();
   }
 
-  show() {
+  show(sent = false) {
     const indicator = document.querySelector('#collecting');
     indicator.hidden = false;
     indicator.dataset.collecting = String(this.active);
-    indicator.textContent = this.active
+    indicator.textContent = (this.active
       ? `Collecting${this.records ? `: ${this.records} records handed over so far` : ''}. F12 stops and sends the records.`
-      : 'Not collecting. F12 starts.';
+      : 'Not collecting. F12 starts.') + (sent ? ' (F12 sent to the movie.)' : '');
   }
 
-  // F12 released over the player: the tracer starts or stops.
-  toggled() {
+  // F12 released over the player, by a key or by our button: the tracer
+  // starts or stops.
+  toggled(sent) {
     if (this.ended) return;
     this.active = !this.active;
     this.records = 0;
-    this.show();
+    this.show(sent);
   }
 
   handOver(command, text) {
@@ -146,7 +135,7 @@ async function inflated(bytes) {
 // Resolves to a URL of it, or to null when that failed.
 async function tracedCopy(bytes, label) {
   say(`Tracing ${label}: the server looks for a tracer and, without one, adds it ` +
-      '(flasm -d, vimbrel --clock=date --flush-every=50000, flasm -a)...');
+      '(flasm -d, vimbrel --clock=date --flush-every=50000 --frames --events, flasm -a)...');
   let response;
   try {
     response = await fetch('trace?clock=date', {
@@ -207,12 +196,15 @@ export async function loadMovie(source, label) {
   player?.remove();
   playing?.end();
   const session = new MovieSession(movie.collectsFromStart, movie.frameRate);
-  showSteps(movie.collectsFromStart ? 'fromStart' : 'onF12');
   playing = session;
+  pane.hidden = false;
+  pane.querySelector('.movie-name').textContent = label;
+  document.querySelector('.welcome-movie').hidden = false;
   say(`Loading ${label}...`);
+  let sent = false;
   player = new MovieFrame(playerBox, { url: movie.url, base: movie.base ?? null, on: {
     loaded: () => {
-      toggle.disabled = false;
+      toggle.hidden = false;
       document.body.dataset.movie = 'loaded';
       document.body.dataset.traced = movie.traced;
       say(`${label} is playing${movie.traced === 'now' ? ', traced by the server' : ''}. ` +
@@ -226,10 +218,14 @@ export async function loadMovie(source, label) {
       session.handOver(command, text);
     },
     // F12 released while the movie has the keyboard reaches its tracer.
-    F12: () => session.toggled(),
+    F12: () => {
+      session.toggled(sent);
+      sent = false;
+    },
     trace: (line) => console.log(`[movie] ${line}`),
   } });
+  toggle.onclick = () => {
+    sent = true;
+    player.pressF12();
+  };
 }
-
-// Some browsers keep F12 for their developer tools: send the key ourselves.
-toggle.addEventListener('click', () => player?.pressF12());

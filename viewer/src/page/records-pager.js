@@ -74,9 +74,8 @@ export class RecordsPager {
       item.textContent = text;
       return item;
     }));
-    // The marked record in view within the list; the page stays where it is.
-    const marked = this.list.querySelector('.marked');
-    if (marked) this.list.scrollTop = marked.offsetTop - this.list.offsetTop - this.list.clientHeight / 2;
+    // The marked record in view within its tab; the page stays where it is.
+    this.list.querySelector('.marked')?.scrollIntoView({ block: 'center' });
     const last = this.from + records.length;
     this.place.textContent = this.total
       ? `records ${this.offset + this.from + 1} to ${this.offset + last} of ${this.offset + this.total}`

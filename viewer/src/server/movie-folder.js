@@ -259,7 +259,8 @@ export class MovieFolder {
       return `<li><a href="${escape(url)}">${escape(movie)}</a></li>`;
     });
     const body = '<!doctype html>\n<html lang="en"><head><meta charset="utf-8"><title>Movies</title>' +
-      '<link rel="stylesheet" href="/style.css"></head><body><main class="panel"><h1>Movies of the folder</h1>' +
+      '<link rel="stylesheet" href="/style.css"></head><body class="movies-page"><main class="panel-box">' +
+      '<h1>Movies of the folder</h1>' +
       (movies.length ? `<ul class="movies">${items.join('')}</ul>` : '<p>The folder holds no movie (.swf).</p>') +
       (more ? `<p>Only the first ${LISTED_MOVIES} are listed.</p>` : '') + '</main></body></html>\n';
     // Our own page: its names are text, and it loads nothing but our style.

@@ -6,7 +6,7 @@ import { join } from 'node:path';
 import { fail } from './failure.js';
 import { launchBrowser } from '../node/headless-chromium.js';
 import { missedFilesSaid } from '../node/file-messages.js';
-import { serve } from '../../src/server/http-server.js';
+import { serve } from '../server/http-server.js';
 
 const LOAD_SECONDS = 30;
 const SAVE_SECONDS = 10;

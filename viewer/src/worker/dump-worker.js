@@ -10,6 +10,7 @@
 //   { type: 'save', dump, movie, text, incomplete }  the rest of them
 //   { type: 'request', request, dump, what: 'records', from, count }
 //   { type: 'request', request, dump, what: 'export', format: 'text'|'chrome'|'speedscope' }
+//   { type: 'drop', dump }                    the dump closed: its tables go
 // Out: { type: 'collecting'|'progress'|'ready'|'failed', dump, ... }, and
 // { type: 'answer', request, ... } or { type: 'answer', request, error }.
 
@@ -141,6 +142,10 @@ onmessage = async ({ data }) => {
     return;
   }
   const { dump } = data;
+  if (data.type === 'drop') {
+    dumps.delete(dump);
+    return;
+  }
   try {
     if (data.title) tablesOf(dump).tables.title = data.title;
     if (data.type === 'open') await open(data);

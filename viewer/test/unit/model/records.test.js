@@ -1,10 +1,10 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
-import { LONGEST_RECORD, RecordReader } from '../../src/model/records.js';
-import { parseDump, buildCallTree, functionStats, toChromeTrace, toDumpText, walkCalls } from '../support/records.js';
+import { LONGEST_RECORD, RecordReader } from '../../../src/model/records.js';
+import { parseDump, buildCallTree, functionStats, toChromeTrace, toDumpText, walkCalls } from '../../support/records.js';
 
-const fixture = (name) => readFileSync(new URL(`../fixtures/${name}`, import.meta.url), 'utf8');
+const fixture = (name) => readFileSync(new URL(`../../fixtures/${name}`, import.meta.url), 'utf8');
 
 const names = (calls) => calls.map((c) => c.name);
 

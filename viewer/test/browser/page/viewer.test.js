@@ -9,19 +9,19 @@ import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
 import { createServer } from 'node:http';
-import { serve } from '../../src/server/http-server.js';
-import { headlessOptions } from '../../src/node/headless-chromium.js';
-import { MovieFolder } from '../../src/server/movie-folder.js';
-import { contentType } from '../../src/server/content-type.js';
-import { buildGame, callsInOrder, recordsInOrder } from '../support/game.js';
-import { buildMovie } from '../support/build-movie.js';
-import { minimalSwf } from '../support/minimal-swf.js';
-import { NO_FLASM } from '../support/flasm.js';
-import { moviePlayer } from '../support/player.js';
+import { serve } from '../../../src/server/http-server.js';
+import { headlessOptions } from '../../../src/node/headless-chromium.js';
+import { MovieFolder } from '../../../src/server/movie-folder.js';
+import { contentType } from '../../../src/server/content-type.js';
+import { buildGame, callsInOrder, recordsInOrder } from '../../support/game.js';
+import { buildMovie } from '../../support/build-movie.js';
+import { minimalSwf } from '../../support/minimal-swf.js';
+import { NO_FLASM } from '../../support/flasm.js';
+import { moviePlayer } from '../../support/player.js';
 
-const VIEWER = fileURLToPath(new URL('../../', import.meta.url));
+const VIEWER = fileURLToPath(new URL('../../../', import.meta.url));
 
-const OUTPUT = fileURLToPath(new URL('../output/', import.meta.url));
+const OUTPUT = fileURLToPath(new URL('../../output/', import.meta.url));
 const EXPECTED = ['_root.onEnterFrame', 'foo', 'bar', 'obj.m', 'Cls', 'Cls.m', 'Cls.getV', 'baz', 'anon0'];
 let server;
 let context;
@@ -59,15 +59,23 @@ after(async () => {
   if (profile) await rm(profile, { recursive: true, force: true });
 });
 
-// The text of what the button `selector` of `dump` downloads.
+// The text of what the button `selector` of `dump`'s Export menu downloads.
 async function downloaded(page, dump, selector) {
+  const menu = dump.locator('.exports');
+  if (!(await menu.evaluate((element) => element.open))) await menu.locator('summary').click();
   const [download] = await Promise.all([page.waitForEvent('download'), dump.locator(selector).click()]);
   return readFile(await download.path(), 'utf8');
 }
 
+// The records of `dump`, as its Records tab shows them.
+async function shownRecords(dump) {
+  await dump.locator('.tab-button', { hasText: 'Records' }).click();
+  await dump.locator('.records li').first().waitFor();
+  return dump.locator('.records li').allTextContents();
+}
+
 // What the page says the tracer does, and what to do.
 const collecting = (page) => page.textContent('#collecting');
-const steps = (page) => page.locator('#steps li').allTextContents();
 
 // Gives the movie the keyboard, releases F12, lets it play a second,
 // releases F12 again: the first dump's view, once it is shown. The page
@@ -98,10 +106,10 @@ test('records the demo movie with F12 and shows its calls, from plain files', as
   await page.goto(`${base}/index.html?movie=test/fixtures/demo-traced.swf`);
   await page.waitForSelector('body[data-movie="loaded"]', { timeout: 30000 });
   assert.match(await page.textContent('#status'), /^test\/fixtures\/demo-traced\.swf is playing\. Click it/);
-  // Its tracer waits for F12.
-  assert.deepEqual(await steps(page), ['Click the movie so that it has the keyboard.',
-    'Press and release F12 to start collecting.', 'Use the movie.',
-    'Press and release F12 again: the movie sends its records and they appear below.']);
+  // Its tracer waits for F12; the movie plays in its pane, and no dump is open yet.
+  assert.equal(await collecting(page), 'Not collecting. F12 starts.');
+  assert.equal(await page.locator('#movie-pane').isVisible(), true);
+  assert.equal(await page.locator('.welcome-movie').isVisible(), true);
   await page.waitForTimeout(500);
 
   const dump = await recordOnce(page);
@@ -117,7 +125,8 @@ test('records the demo movie with F12 and shows its calls, from plain files', as
   const exits = raw.filter((r) => / Exit \d+$/.test(r)).length;
   assert.ok(enters > 0);
   assert.equal(enters, exits);
-  assert.match(await dump.locator('.raw summary').textContent(), new RegExp(`^Raw records \\(${raw.length}\\)$`));
+  await shownRecords(dump);
+  assert.match(await dump.locator('.pager-place').textContent(), new RegExp(`^records 1 to 100 of ${raw.length}$`));
 
   const trace = JSON.parse(await downloaded(page, dump, '.download-chrome'));
   assert.ok(Array.isArray(trace.traceEvents));
@@ -129,18 +138,25 @@ test('records the demo movie with F12 and shows its calls, from plain files', as
   await page.screenshot({ path: join(OUTPUT, 'viewer-after-dump.png'), fullPage: true });
 
   // A second recording, with the page's button this time: the tracer sends
-  // its whole history again, and the page shows only what is new.
+  // its whole history again, and the page shows only what is new, in a
+  // dump of its own, a tab beside the first.
   await page.click('#toggle');
+  assert.equal(await collecting(page), 'Collecting. F12 stops and sends the records. (F12 sent to the movie.)');
   await page.waitForTimeout(500);
   await page.click('#toggle');
   const second = page.locator('article.dump[data-dump="2"][data-state="ready"]');
   await second.waitFor({ timeout: 15000 });
   const summary = await second.locator('.dump-summary').textContent();
   assert.match(summary, new RegExp(`the ${raw.length} records before them repeat dump 1`));
+  assert.equal(await dump.isVisible(), false);
+  assert.deepEqual(await page.locator('.dump-tab-title').allTextContents(), ['Dump 1', 'Dump 2']);
   // The records pager numbers the new records after the repeated ones.
-  await second.locator('.raw summary').click();
+  assert.ok((await shownRecords(second)).length > 0);
   assert.equal(await second.locator('.records').getAttribute('start'), String(raw.length + 1));
-  assert.ok(await second.locator('.records li').count() > 0);
+  // The first is a click away, as it was.
+  await page.locator('.dump-tab-title', { hasText: 'Dump 1' }).click();
+  assert.equal(await dump.isVisible(), true);
+  assert.equal(await second.isVisible(), false);
   assert.equal(await second.getAttribute('data-balanced'), 'true');
   assert.deepEqual(problems, []);
   // Only reads: nothing is sent to be traced.
@@ -167,10 +183,6 @@ test('plays a movie of a folder by its path; what it loads is traced on request 
     assert.equal(await page.getAttribute('body', 'data-traced'), 'now');
     assert.match(await page.textContent('#status'),
                  /^\/movies\/main\.swf is playing, traced by the server\. Its tracer collects from its start/);
-    assert.deepEqual(await steps(page), ['Click the movie so that it has the keyboard.',
-      'Use the movie: its tracer has collected since the movie started.',
-      'Press and release F12: the movie sends its records and they appear below.',
-      'Press and release F12 again to collect anew, and once more to send what came since.']);
     assert.equal(await collecting(page), 'Collecting. F12 stops and sends the records.');
     const player = moviePlayer(page);
     await player.click();
@@ -182,8 +194,7 @@ test('plays a movie of a folder by its path; what it loads is traced on request 
     assert.equal(await collecting(page), 'Not collecting. F12 starts.');
     const dump = page.locator('article.dump[data-dump="1"][data-state="ready"]');
     await dump.waitFor({ timeout: 15000 });
-    await dump.locator('.raw summary').click();
-    const raw = await dump.locator('.records li').allTextContents();
+    const raw = await shownRecords(dump);
     assert.match(raw[0], /^start Enter \d+$/);
     assert.ok(raw.some((record) => /^level Enter \d+$/.test(record)), raw.join(','));
     assert.deepEqual(traced, ['traced main.swf', 'traced level.swf']);
@@ -217,8 +228,7 @@ test('records handed over in pieces while the tracer collects join its save in o
     const dump = page.locator('article.dump[data-dump="1"][data-state="ready"]');
     await dump.waitFor({ timeout: 15000 });
     assert.match(await dump.locator('.dump-summary').textContent(), /^32 new records from \d+ ms to \d+ ms\.$/);
-    await dump.locator('.raw summary').click();
-    const records = await dump.locator('.records li').allTextContents();
+    const records = await shownRecords(dump);
     assert.deepEqual(records.map((record) => record.replace(/ \d+$/, '')), recordsInOrder(16));
     assert.equal(await page.locator('article.dump').count(), 1);
     assert.deepEqual(problems, []);
@@ -243,7 +253,7 @@ test('each movie its own dump: another loaded while the first collects keeps wha
     await page.locator('article.dump[data-dump="1"][data-state="collecting"][data-pieces="3"]').waitFor({ timeout: 30000 });
     // The second movie, while the first still holds two records.
     await page.setInputFiles('#file', movies['/b.swf']);
-    await page.locator('article.dump[data-dump="2"][data-state="collecting"][data-pieces="2"]').waitFor({ timeout: 30000 });
+    await page.locator('article.dump[data-dump="2"][data-state="collecting"][data-pieces="2"]').waitFor({ state: 'attached', timeout: 30000 });
     const player = moviePlayer(page);
     await player.click();
     await player.focus();
@@ -251,10 +261,10 @@ test('each movie its own dump: another loaded while the first collects keeps wha
     await page.keyboard.up('F12');
     const records = async (number) => {
       const dump = page.locator(`article.dump[data-dump="${number}"][data-state="ready"]`);
-      await dump.waitFor({ timeout: 15000 });
-      await dump.locator('.raw summary').click();
+      await dump.waitFor({ state: 'attached', timeout: 15000 });
+      await page.locator('.dump-tab-title', { hasText: `Dump ${number}` }).click();
       return { summary: await dump.locator('.dump-summary').textContent(),
-               records: (await dump.locator('.records li').allTextContents()).map((record) => record.replace(/ \d+$/, '')) };
+               records: (await shownRecords(dump)).map((record) => record.replace(/ \d+$/, '')) };
     };
     const first = await records(1);
     assert.match(first.summary, /^30 new records from \d+ ms to \d+ ms\. Incomplete: another movie was loaded/);
@@ -274,7 +284,7 @@ test('traces an untraced movie that is opened, then records it', { skip: NO_FLAS
   const problems = [];
   page.on('pageerror', (error) => problems.push(error.message));
   await page.goto(`http://127.0.0.1:${server.address().port}/index.html`);
-  await page.setInputFiles('#file', fileURLToPath(new URL('../fixtures/demo.swf', import.meta.url)));
+  await page.setInputFiles('#file', fileURLToPath(new URL('../../fixtures/demo.swf', import.meta.url)));
   await page.waitForSelector('body[data-movie="loaded"]', { timeout: 30000 });
   assert.equal(await page.getAttribute('body', 'data-traced'), 'now');
   assert.match(await page.textContent('#status'), /^demo\.swf is playing, traced by the server\./);

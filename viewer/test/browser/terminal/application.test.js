@@ -10,12 +10,12 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
-import { buildMovie } from '../support/build-movie.js';
-import { buildGame, callOnce, callsInOrder, recordsInOrder } from '../support/game.js';
-import { importingFrom, libraryMovie, minimalSwf } from '../support/minimal-swf.js';
-import { NO_FLASM } from '../support/flasm.js';
+import { buildMovie } from '../../support/build-movie.js';
+import { buildGame, callOnce, callsInOrder, recordsInOrder } from '../../support/game.js';
+import { importingFrom, libraryMovie, minimalSwf } from '../../support/minimal-swf.js';
+import { NO_FLASM } from '../../support/flasm.js';
 
-const CAPTURE = fileURLToPath(new URL('../../bin/vimbrel-capture', import.meta.url));
+const CAPTURE = fileURLToPath(new URL('../../../bin/vimbrel-capture', import.meta.url));
 
 // Runs the capture; resolves to its status, outputs and how long it took.
 // `started(child)` hears of the process.

@@ -11,14 +11,14 @@ import { connect } from 'node:net';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { UPLOAD_TYPE, serve } from '../../src/server/http-server.js';
-import { MovieFolder } from '../../src/server/movie-folder.js';
-import { LARGEST_MOVIE, TRACES_WAITING } from '../../src/server/trace-upload.js';
-import { TRACES_AT_ONCE, tracesUnderWay } from '../../src/node/trace-movie.js';
-import { STOP_SIGNALS } from '../../src/node/lifetime.js';
-import { minimalSwf } from '../support/minimal-swf.js';
+import { UPLOAD_TYPE, serve } from '../../../src/server/http-server.js';
+import { MovieFolder } from '../../../src/server/movie-folder.js';
+import { LARGEST_MOVIE, TRACES_WAITING } from '../../../src/server/trace-upload.js';
+import { TRACES_AT_ONCE, tracesUnderWay } from '../../../src/node/trace-movie.js';
+import { STOP_SIGNALS } from '../../../src/node/lifetime.js';
+import { minimalSwf } from '../../support/minimal-swf.js';
 
-const SERVE = fileURLToPath(new URL('../../serve.js', import.meta.url));
+const SERVE = fileURLToPath(new URL('../../../serve.js', import.meta.url));
 const POSIX = { skip: process.platform === 'win32' && 'the fake tools are shell scripts' };
 
 // Process ids of the shell scripts at `path` still running (not of those

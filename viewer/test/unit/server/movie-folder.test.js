@@ -6,10 +6,10 @@ import { mkdirSync, mkdtempSync, rmSync, symlinkSync, writeFileSync } from 'node
 import { request } from 'node:http';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
-import { serve } from '../../src/server/http-server.js';
-import { MovieFolder, PROBLEM_HEADER_BYTES } from '../../src/server/movie-folder.js';
-import { missingFileMessage } from '../../src/node/file-messages.js';
-import { minimalSwf } from '../support/minimal-swf.js';
+import { serve } from '../../../src/server/http-server.js';
+import { MovieFolder, PROBLEM_HEADER_BYTES } from '../../../src/server/movie-folder.js';
+import { missingFileMessage } from '../../../src/node/file-messages.js';
+import { minimalSwf } from '../../support/minimal-swf.js';
 
 // GET `path` exactly as written, no normalising on our side.
 // What the page's player asks for: the browser says it is the page's own.

@@ -6,7 +6,7 @@ import assert from 'node:assert/strict';
 import { existsSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
-import { DumpFile } from '../../src/terminal/dump-file.js';
+import { DumpFile } from '../../../src/terminal/dump-file.js';
 
 const PIECES = ['a Enter 1,a Exit 2', 'b Enter 3,b Exit 4', 'c Enter 5,c Exit 6'];
 

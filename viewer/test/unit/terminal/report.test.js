@@ -7,8 +7,8 @@ import { existsSync, mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync, 
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { DumpReport, TREE_INDENT_LEVELS, formatFunctionTable, formatCallTree } from '../../src/terminal/report.js';
-import { missingFileMessage } from '../../src/node/file-messages.js';
+import { DumpReport, TREE_INDENT_LEVELS, formatFunctionTable, formatCallTree } from '../../../src/terminal/report.js';
+import { missingFileMessage } from '../../../src/node/file-messages.js';
 
 // The report of a whole dump's text.
 function analyseDump(text) {
@@ -17,8 +17,8 @@ function analyseDump(text) {
   return report.end();
 }
 
-const REPORT = fileURLToPath(new URL('../../bin/vimbrel-report', import.meta.url));
-const fixture = (name) => fileURLToPath(new URL(`../fixtures/${name}`, import.meta.url));
+const REPORT = fileURLToPath(new URL('../../../bin/vimbrel-report', import.meta.url));
+const fixture = (name) => fileURLToPath(new URL(`../../fixtures/${name}`, import.meta.url));
 
 function report(args, input) {
   return spawnSync(process.execPath, [REPORT, ...args], { input, encoding: 'utf8' });

@@ -12,17 +12,17 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
-import { serve } from '../../src/server/http-server.js';
-import { headlessOptions } from '../../src/node/headless-chromium.js';
-import { traceMovie } from '../../src/node/trace-movie.js';
-import { DumpReport } from '../../src/terminal/report.js';
-import { buildMovie } from '../support/build-movie.js';
-import { NO_FLASM } from '../support/flasm.js';
-import { moviePlayer } from '../support/player.js';
+import { serve } from '../../../src/server/http-server.js';
+import { headlessOptions } from '../../../src/node/headless-chromium.js';
+import { traceMovie } from '../../../src/node/trace-movie.js';
+import { DumpReport } from '../../../src/terminal/report.js';
+import { buildMovie } from '../../support/build-movie.js';
+import { NO_FLASM } from '../../support/flasm.js';
+import { moviePlayer } from '../../support/player.js';
 
-const fixture = (name) => fileURLToPath(new URL(`../fixtures/events/${name}`, import.meta.url));
-const CAPTURE = fileURLToPath(new URL('../../bin/vimbrel-capture', import.meta.url));
-const REPORT = fileURLToPath(new URL('../../bin/vimbrel-report', import.meta.url));
+const fixture = (name) => fileURLToPath(new URL(`../../fixtures/events/${name}`, import.meta.url));
+const CAPTURE = fileURLToPath(new URL('../../../bin/vimbrel-capture', import.meta.url));
+const REPORT = fileURLToPath(new URL('../../../bin/vimbrel-report', import.meta.url));
 const TRACING = { clock: 'date', collectFromStart: true, flushEvery: 50000, frames: true, events: true };
 
 let folder;

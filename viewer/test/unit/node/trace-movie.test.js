@@ -7,10 +7,10 @@ import { createDeflate } from 'node:zlib';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { hasTracer, traceMovie, tracerInMovie } from '../../src/node/trace-movie.js';
-import { NO_FLASM } from '../support/flasm.js';
+import { hasTracer, traceMovie, tracerInMovie } from '../../../src/node/trace-movie.js';
+import { NO_FLASM } from '../../support/flasm.js';
 
-const fixture = (name) => fileURLToPath(new URL(`../fixtures/${name}`, import.meta.url));
+const fixture = (name) => fileURLToPath(new URL(`../../fixtures/${name}`, import.meta.url));
 test('tells traced movies from untraced ones, compressed or not', async () => {
   assert.equal(await hasTracer(readFileSync(fixture('demo-traced.swf'))), true);
   assert.equal(await hasTracer(readFileSync(fixture('demo.swf'))), false);

@@ -3,8 +3,8 @@
 
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { DumpTables } from '../../src/model/dump-tables.js';
-import { analyseRange, callOrder } from '../../src/model/call-analysis.js';
+import { DumpTables } from '../../../src/model/dump-tables.js';
+import { analyseRange, callOrder } from '../../../src/model/call-analysis.js';
 
 // main calls a, which calls f, which calls f; then main calls b, which
 // calls f. Records 0 to 11. By hand: main lasts 20 ms, a 6 of them and b
@@ -55,6 +55,14 @@ test('bottom-up and around a function, worked out by hand', () => {
   const a = whole.around('a');
   assert.deepEqual(timed(a.callers), ['0 a 1 4', '1 main 1 4']);
   assert.deepEqual(lines(a.callees), ['0 a 1 4 2', '1 b 1 2 2']);
+  // A path of each tree selects its calls.
+  const on = (path) => [...whole.callsOn(path)].flatMap((lit, id) => (lit ? [calls.first[id]] : []));
+  assert.deepEqual(on({ kind: 'top-down', names: ['main', 'a', 'b'] }), [2]);
+  assert.deepEqual(on({ kind: 'top-down', names: ['main', 'b'] }), [5]);
+  assert.deepEqual(on({ kind: 'bottom-up', names: ['b', 'a', 'main'] }), [2]);
+  assert.deepEqual(on({ kind: 'bottom-up', names: ['b'] }), [2, 5]);
+  assert.deepEqual(on({ kind: 'callees', names: ['a', 'b'] }), [2]);
+  assert.deepEqual(on({ kind: 'callees', names: ['b'] }), [2, 5]);
   // A stretch of records 5 to 9: the second call of b, read up to main,
   // which began before it.
   assert.deepEqual(timed(analyseRange(calls, names, callOrder(calls), { from: 5, to: 10 }).bottomUp()),

@@ -10,10 +10,10 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { gunzipSync } from 'node:zlib';
 import { chromium } from 'playwright-core';
-import { serve } from '../../src/server/http-server.js';
-import { headlessOptions } from '../../src/node/headless-chromium.js';
-import { buildCallTree, parseDump, walkCalls } from '../support/records.js';
-import { shapedDump } from '../../bench/dump-shape.js';
+import { serve } from '../../../src/server/http-server.js';
+import { headlessOptions } from '../../../src/node/headless-chromium.js';
+import { buildCallTree, parseDump, walkCalls } from '../../support/records.js';
+import { shapedDump } from '../../../bench/dump-shape.js';
 
 let folder;
 let server;
@@ -28,11 +28,12 @@ let realDump;
 
 before(async () => {
   folder = await mkdtemp(join(tmpdir(), 'vimbrel-dumps-'));
-  realDump = gunzipSync(await readFile(new URL('../fixtures/vpmedia-json-applet.txt.gz', import.meta.url))).toString('utf8');
+  realDump = gunzipSync(await readFile(new URL('../../fixtures/vpmedia-json-applet.txt.gz', import.meta.url))).toString('utf8');
   files.big = join(folder, 'big.txt');
   await writeFile(files.big, shapedDump({ records: 200000 }));
   files.real = join(folder, 'vpmedia.txt');
   await writeFile(files.real, realDump);
+  served['/dumps/real.txt'] = files.real;
   // b exits inside a without an enter; c never exits.
   // f0 holds f1, which holds f2, ... a hundred deep, as recursion nests.
   files.deep = join(folder, 'deep.txt');
@@ -70,12 +71,31 @@ function pagerSays(dump, text) {
 }
 
 // A new page with the dump the server serves at `path`, once it is shown.
-async function openedDump(path) {
-  const page = await newPage();
+async function openedDump(path, viewport) {
+  const page = await newPage(viewport);
   await page.goto(`${base}/index.html?dump=${path}`);
   const dump = page.locator('article.dump[data-state="ready"]');
   await dump.waitFor({ timeout: 30000 });
   return { page, dump };
+}
+
+// The tab `name` of `dump`, shown.
+async function showTab(dump, name) {
+  await dump.locator('.tab-button', { hasText: name }).click();
+}
+
+// The export `selector` of `dump`'s Export menu, the menu open.
+async function exportButton(dump, selector) {
+  const menu = dump.locator('.exports');
+  if (!(await menu.evaluate((element) => element.open))) await menu.locator('summary').click();
+  return dump.locator(selector);
+}
+
+// The rows of a tree of `dump`'s tab `tab` as "name total self calls", indented by depth.
+function treeRows(dump, tab) {
+  return dump.locator(`.tab[data-tab="${tab}"] .tree .tree-row`).evaluateAll((rows) => rows.map((row) =>
+    `${'  '.repeat(row.depth)}${row.querySelector('.tree-name').textContent.replace(/^[▸▾]/, '')} ` +
+    [...row.querySelectorAll('.tree-number')].map((cell) => cell.textContent).join(' ')));
 }
 
 // The rows of the table of functions, each its cells joined by spaces.
@@ -84,8 +104,8 @@ function tableRows(dump) {
     trs.map((tr) => [...tr.children].map((td) => td.textContent).join(' ')));
 }
 
-async function newPage() {
-  const context = await browser.newContext({ viewport: { width: 1200, height: 1000 }, acceptDownloads: true });
+async function newPage(viewport = { width: 1200, height: 1000 }) {
+  const context = await browser.newContext({ viewport, acceptDownloads: true });
   const page = await context.newPage();
   page.problems = [];
   page.on('pageerror', (error) => page.problems.push(error.message));
@@ -108,9 +128,9 @@ test('a dump of 200,000 records opened from a file: drawn, zoomed to one call, p
   await dump.locator('.all-functions').click();
   assert.equal(await dump.locator('.stats tbody tr').count(), new Set(records.map((r) => r.name)).size);
 
-  // The whole trace, then down to one call by the wheel.
+  // The whole trace, in record order, then down to one call by the wheel.
+  await dump.locator('.axis').selectOption('sequence');
   const canvas = dump.locator('.chart canvas');
-  await canvas.scrollIntoViewIfNeeded();
   const [whole0, whole1] = (await canvas.getAttribute('data-view')).split(',').map(Number);
   assert.deepEqual([whole0, whole1], [0, records.length]);
   const box = await canvas.boundingBox();
@@ -139,6 +159,7 @@ test('a dump of 200,000 records opened from a file: drawn, zoomed to one call, p
   assert.ok(c0 <= first - 1 && c1 >= last && c1 - c0 <= (last - first + 1) * 1.05, `view ${c0} to ${c1} fits ${first} to ${last}`);
   await canvas.click({ position: { x: (box.width * 0.5), y: 45 } });
   const page0 = Math.floor((first - 1) / 100) * 100;
+  await showTab(dump, 'Records');
   await pagerSays(dump, `records ${page0 + 1} to ${page0 + 100} of ${records.length}`);
 
   // The records, a hundred at a time, never all at once.
@@ -165,7 +186,9 @@ test('?dump=URL opens a dump; records that do not pair up are listed', async () 
   const { page, dump } = await openedDump('/dumps/odd.txt');
   assert.equal(await dump.locator('.dump-summary').textContent(), '4 records from 0 ms to 5 ms.');
   assert.equal(await dump.getAttribute('data-balanced'), 'false');
-  const problems = await dump.locator('.problems li').allTextContents();
+  assert.equal(await dump.locator('.tab-button[data-tab="problems"]').getAttribute('data-count'), '2');
+  await showTab(dump, 'Problems');
+  const problems = await dump.locator('.tab[data-tab="problems"] li').allTextContents();
   assert.deepEqual(problems, ['after record 4: "junk"', 'b exits inside a without an enter; ignored',
                               'c has not exited by the end of the records']);
   assert.deepEqual(page.problems, []);
@@ -174,14 +197,15 @@ test('?dump=URL opens a dump; records that do not pair up are listed', async () 
 test('a stack deeper than the chart scrolls with the wheel, and says how deep it goes', async () => {
   const { page, dump } = await openedDump('/dumps/deep.txt');
   const canvas = dump.locator('.chart canvas');
-  await canvas.scrollIntoViewIfNeeded();
-  assert.equal(await dump.locator('.chart-depth').textContent(), 'Depths 1 to 30 of 100: the wheel scrolls them.');
+  const shown = Math.ceil(((await canvas.boundingBox()).height - 18) / 18);
+  assert.ok(shown < 100, `${shown} rows shown`);
+  assert.equal(await dump.locator('.chart-depth').textContent(), `Depths 1 to ${shown} of 100: the wheel scrolls them.`);
   const box = await canvas.boundingBox();
   await page.mouse.move(box.x + box.width / 2, box.y + 100);
   await page.mouse.wheel(0, 100);
   await page.waitForFunction(() => document.querySelector('.chart-depth').textContent.startsWith('Depths 6 '));
-  assert.equal(await dump.locator('.chart-depth').textContent(), 'Depths 6 to 36 of 100: the wheel scrolls them.');
-  // The view in records is as it was: scrolling does not zoom.
+  assert.match(await dump.locator('.chart-depth').textContent(), /^Depths 6 to \d+ of 100: the wheel scrolls them\.$/);
+  // The view is as it was: scrolling does not zoom.
   assert.equal(await canvas.getAttribute('data-view'), '0,200');
   assert.deepEqual(page.problems, []);
 });
@@ -191,8 +215,10 @@ test('find a function, step through its calls, sort the table; a recursive funct
   const rows = () => tableRows(dump);
   // f's total is its outermost call's, 1 to 10 ms; its self time counts each call once.
   assert.deepEqual(await rows(), ['main 1 20 10 20', 'f 3 9 9 9', 'g 1 1 1 1']);
+  await dump.locator('.axis').selectOption('sequence');
 
-  await dump.locator('.search').fill('F');
+  await page.keyboard.press('/');
+  await page.keyboard.type('F');
   assert.equal(await dump.locator('.search-count').textContent(), '3 calls of 1 function(s) found; Enter goes to the next.');
   assert.deepEqual(await dump.locator('.stats tbody tr.found td:first-child').allTextContents(), ['f']);
   await dump.locator('.search').press('Enter');
@@ -203,43 +229,39 @@ test('find a function, step through its calls, sort the table; a recursive funct
   assert.deepEqual(await details(), ['2 ms', '5 ms', '3 ms', '3', '3 to 6', 'f ← main']);
   await page.waitForFunction(() => document.querySelector('.records li.marked')?.textContent === 'f Enter 2');
 
-  // A heading sorts by its column, again the other way; a row finds its function.
+  // A heading sorts by its column, again the other way; a row selects its function.
   await dump.locator('.stats th', { hasText: 'Calls' }).click();
   assert.deepEqual((await rows()).map((row) => row.split(' ')[0]), ['f', 'g', 'main']);
   await dump.locator('.stats th', { hasText: 'Calls' }).click();
   assert.deepEqual((await rows()).map((row) => row.split(' ')[0]), ['g', 'main', 'f']);
   await dump.locator('.stats tbody tr', { hasText: 'g' }).click();
-  assert.equal(await dump.locator('.search').inputValue(), 'g');
-  assert.equal(await dump.locator('.search-count').textContent(), '1 calls of 1 function(s) found; Enter goes to the next.');
+  assert.deepEqual(await dump.locator('.stats tbody tr.selected td:first-child').allTextContents(), ['g']);
+  assert.equal(await dump.locator('.call-details h4').textContent(), 'g');
 
   // A stretch dragged on the ruler: records 7 to 10 hold the call of g alone.
   const canvas = dump.locator('.chart canvas');
-  await canvas.scrollIntoViewIfNeeded();
   const box = await canvas.boundingBox();
   // Enter zoomed in on the calls found: 0 shows the whole trace again.
-  await canvas.focus();
+  await page.keyboard.press('Escape');
   await page.keyboard.press('0');
   await page.mouse.move(box.x + box.width * 0.65, box.y + 5);
   await page.mouse.down();
   await page.mouse.move(box.x + box.width * 0.8, box.y + 5);
   await page.mouse.move(box.x + box.width * 0.99, box.y + 5);
   await page.mouse.up();
-  assert.equal(await dump.locator('.functions-title').textContent(), 'Functions of records 8 to 10');
+  assert.equal(await dump.locator('.analysis-scope').textContent(), 'Of records 8 to 10: 1 calls');
   assert.deepEqual(await rows(), ['g 1 1 1 1']);
-  assert.equal(await dump.locator('.analysis-scope').textContent(), 'of records 8 to 10: 1 calls');
-  assert.deepEqual(await dump.locator('.call-tree li').allTextContents(), ['g: 1 calls, 1 ms, 1 ms self']);
-  assert.deepEqual(await dump.locator('.callers li').allTextContents(), ['main: 1 calls, 1 ms']);
+  await showTab(dump, 'Call tree');
+  assert.deepEqual(await treeRows(dump, 'call-tree'), ['g 1 1 1']);
   // A click on the ruler lets it go: the whole dump again, still sorted by
-  // calls, fewest first; its tree by path.
+  // calls, fewest first; its tree by path, the heaviest path open.
   await page.mouse.click(box.x + box.width * 0.5, box.y + 5);
-  assert.equal(await dump.locator('.functions-title').textContent(), 'Functions');
+  assert.equal(await dump.locator('.analysis-scope').textContent(), 'Of the whole dump: 5 calls');
+  await showTab(dump, 'Functions');
   assert.deepEqual((await rows()).map((row) => row.split(' ')[0]), ['g', 'main', 'f']);
-  // Deeper paths open when asked for.
-  await dump.locator('.call-tree summary', { hasText: 'f: 1 calls, 5 ms, 3 ms self' }).click();
-  await dump.getByText('f: 1 calls, 2 ms, 2 ms self', { exact: true }).waitFor();
-  assert.deepEqual(await dump.locator('.call-tree summary, .call-tree li:not(:has(details))').allTextContents(), [
-    'main: 1 calls, 20 ms, 10 ms self', 'f: 1 calls, 9 ms, 4 ms self', 'f: 1 calls, 5 ms, 3 ms self',
-    'f: 1 calls, 2 ms, 2 ms self', 'g: 1 calls, 1 ms, 1 ms self']);
+  await showTab(dump, 'Call tree');
+  assert.deepEqual(await treeRows(dump, 'call-tree'), [
+    'main 20 10 1', '  f 9 4 1', '    f 5 3 1', '      f 2 2 1', '  g 1 1 1']);
   assert.deepEqual(page.problems, []);
 });
 
@@ -248,26 +270,24 @@ test('frame marks: a track above the chart, slow frames found by key, a frame se
   assert.equal(await dump.locator('.dump-summary').textContent(), '13 records from 0 ms to 196 ms.');
   // A dump file says no frame rate: 30 frames a second.
   assert.equal(await dump.locator('.frames-said').textContent(),
-               '5 frames, 1 over the budget; ] and [ on the chart go to the next and the previous.');
-  assert.equal(await dump.locator('.chart canvas.frames').getAttribute('data-frames'), '5');
+               '5 frames, 1 over the budget; ] and [ go to the next and the previous.');
+  assert.equal(await dump.locator('.tracks canvas.frames').getAttribute('data-frames'), '5');
   const rows = () => tableRows(dump);
   // ] goes to the slow frame: what ran in it is b.
-  const canvas = dump.locator('.chart canvas:not(.frames)');
-  await canvas.focus();
   await page.keyboard.press(']');
-  assert.equal(await dump.locator('.analysis-scope').textContent(), 'of records 4 to 6: 1 calls');
+  assert.equal(await dump.locator('.analysis-scope').textContent(), 'Of 33 ms to 130 ms: 1 calls');
   assert.deepEqual(await rows(), ['b 1 86 86 86']);
   // A click on the track selects the frame there: the fourth, where c runs.
-  await page.keyboard.press('0');
-  const track = await dump.locator('.chart canvas.frames').boundingBox();
+  await dump.locator('.axis').selectOption('sequence');
+  const track = await dump.locator('.tracks canvas.frames').boundingBox();
   await page.mouse.click(track.x + track.width * (10.5 / 13), track.y + track.height / 2);
-  assert.equal(await dump.locator('.analysis-scope').textContent(), 'of records 10 to 12: 1 calls');
+  assert.equal(await dump.locator('.analysis-scope').textContent(), 'Of records 10 to 12: 1 calls');
   assert.deepEqual(await rows(), ['c 1 1 1 1']);
   // A tighter budget finds more slow frames.
   await dump.locator('.budget').fill('30');
   await dump.locator('.budget').press('Enter');
   assert.equal(await dump.locator('.frames-said').textContent(),
-               '5 frames, 4 over the budget; ] and [ on the chart go to the next and the previous.');
+               '5 frames, 4 over the budget; ] and [ go to the next and the previous.');
   assert.deepEqual(page.problems, []);
 });
 
@@ -310,7 +330,8 @@ test('speedscope\'s own importer nests both exports of a real dump as its record
   await dump.waitFor({ timeout: 60000 });
   const exports = {};
   for (const [format, selector] of [['chrome', '.download-chrome'], ['speedscope', '.download-speedscope']]) {
-    const [download] = await Promise.all([page.waitForEvent('download'), dump.locator(selector).click()]);
+    const button = await exportButton(dump, selector);
+    const [download] = await Promise.all([page.waitForEvent('download'), button.click()]);
     exports[format] = join(folder, `${format}.json`);
     await writeFile(exports[format], await readFile(await download.path()));
   }
@@ -332,11 +353,146 @@ test('"Open in speedscope" shows the dump there, served by the viewer\'s server'
   await page.setInputFiles('#file', files.odd);
   const dump = page.locator('article.dump[data-state="ready"]');
   await dump.waitFor({ timeout: 30000 });
-  const [tab] = await Promise.all([page.context().waitForEvent('page'), dump.locator('.open-speedscope').click()]);
+  const open = await exportButton(dump, '.open-speedscope');
+  const [tab] = await Promise.all([page.context().waitForEvent('page'), open.click()]);
   await tab.waitForURL(/\/speedscope\/index\.html#profileURL=blob/);
   const [download] = await Promise.all([tab.waitForEvent('download', { timeout: 60000 }),
                                         tab.locator('text=Export').click({ timeout: 60000 })]);
   const exported = JSON.parse(await readFile(await download.path(), 'utf8'));
   assert.equal(exported.name, 'Dump 1: odd.txt');
   assert.deepEqual(speedscopeTree(exported), ['0 a', '0 c']);
+});
+
+test('the trace fills the window: the page never scrolls, and the chart takes most of it', async () => {
+  for (const viewport of [{ width: 1400, height: 900 }, { width: 1024, height: 700 }]) {
+    const { page, dump } = await openedDump('/dumps/real.txt', viewport);
+    const size = `${viewport.width}x${viewport.height}`;
+    const { scrolls, chart, flame } = await page.evaluate(() => ({
+      scrolls: [document.documentElement.scrollHeight - innerHeight, document.documentElement.scrollWidth - innerWidth],
+      chart: document.querySelector('.chart-area').getBoundingClientRect().height / innerHeight,
+      flame: document.querySelector('.chart canvas').getBoundingClientRect().height / innerHeight,
+    }));
+    assert.deepEqual(scrolls, [0, 0], `${size}: the page scrolls`);
+    assert.ok(chart >= 0.55, `${size}: the chart is ${(chart * 100).toFixed(0)}% of the window`);
+    assert.ok(flame >= 0.5, `${size}: the flame chart is ${(flame * 100).toFixed(0)}% of the window`);
+    // A tab of many rows scrolls inside itself.
+    await dump.locator('.all-functions').waitFor({ state: 'detached' }).catch(() => {});
+    const tab = await dump.locator('.tab[data-tab="functions"]').evaluate((element) =>
+      [element.scrollHeight > element.clientHeight, getComputedStyle(element).overflowY]);
+    assert.deepEqual(tab, [true, 'auto'], size);
+    assert.deepEqual(page.problems, []);
+  }
+});
+
+test('one selection in every view: a function, a path of a tree, a call', async () => {
+  const { page, dump } = await openedDump('/dumps/real.txt', { width: 1400, height: 900 });
+  const canvas = dump.locator('.chart canvas');
+  const lit = async () => Number(await canvas.getAttribute('data-lit'));
+  // A row of the table: its function's calls lit on the chart, its rows
+  // marked in the trees, its callers and callees in the sandwich.
+  await dump.locator('.stats tbody tr', { hasText: 'JSON.value' }).first().click();
+  assert.deepEqual(await dump.locator('.stats tbody tr.selected td:first-child').allTextContents(), ['JSON.value']);
+  assert.ok(await lit() > 0, 'its calls are lit');
+  assert.equal(await dump.locator('.call-details h4').textContent(), 'JSON.value');
+  await showTab(dump, 'Call tree');
+  assert.ok(await dump.locator('.tab[data-tab="call-tree"] .tree-row.of-function').count() > 0);
+  await showTab(dump, 'Bottom-up');
+  assert.match(await dump.locator('.tab[data-tab="bottom-up"] .tree-row.selected .tree-name').textContent(), /JSON\.value$/);
+  await showTab(dump, 'Sandwich');
+  assert.match(await dump.locator('.sandwich-heading').textContent(), /^JSON\.value: its callers above/);
+  // Its outermost call and who made it, read upwards; what its calls called.
+  const sandwich = await treeRows(dump, 'sandwich');
+  assert.deepEqual(sandwich.slice(0, 2), ['JSON.value 695 1', '  JSON.parse 695 1']);
+  assert.ok(sandwich.some((row) => /^JSON\.value 695 \d+ 1$/.test(row)), sandwich.join("\n"));
+  assert.ok(sandwich.some((row) => /^ {2}JSON\.arr /.test(row)), sandwich.join('\n'));
+  // Where the time of JSON.next came from: its callers, in the bottom-up.
+  await showTab(dump, 'Bottom-up');
+  // The function of most own time comes first, its heaviest path open.
+  const nextRow = dump.locator('.tab[data-tab="bottom-up"] .tree-row', { hasText: 'JSON.next' }).first();
+  assert.equal(await nextRow.getAttribute('aria-expanded'), 'true');
+  const bottomUp = await treeRows(dump, 'bottom-up');
+  const next = bottomUp.indexOf(bottomUp.find((row) => row.startsWith('JSON.next ')));
+  assert.match(bottomUp[next], /^JSON\.next 347 37252$/);
+  assert.match(bottomUp[next + 1], /^ {2}JSON\.\w+ \d+ \d+$/);
+
+  // A path of the call tree selects its calls alone: fewer are lit.
+  await showTab(dump, 'Call tree');
+  const path = dump.locator('.tab[data-tab="call-tree"] .tree-row', { hasText: 'JSON.next' }).first();
+  const before = await lit();
+  await path.click();
+  assert.equal(await path.getAttribute('aria-selected'), 'true');
+  assert.ok(await lit() > 0 && await lit() <= before, `${await lit()} lit of ${before}`);
+  assert.deepEqual(await dump.locator('.stats tbody tr.selected td:first-child').allTextContents(), ['JSON.next']);
+
+  // A call clicked: its function in the table and the bottom-up, its path
+  // in the call tree, its first record in the records.
+  await page.keyboard.press('Escape');
+  assert.equal(await canvas.getAttribute('data-lit'), '');
+  const box = await canvas.boundingBox();
+  await canvas.click({ position: { x: box.width * 0.5, y: 18 + 18 * 2.5 } });
+  const name = await dump.locator('.call-details h4').textContent();
+  assert.equal(name, 'JSON.parse');
+  assert.deepEqual(await dump.locator('.stats tbody tr.selected td:first-child').allTextContents(), [name]);
+  assert.match(await dump.locator('.tab[data-tab="call-tree"] .tree-row.selected .tree-name').textContent(), /JSON\.parse$/);
+  await showTab(dump, 'Records');
+  assert.match(await dump.locator('.records li.marked').textContent(), /^JSON\.parse Enter \d+$/);
+  // How long the views took to follow, as the page counts it.
+  assert.ok(Number(await dump.getAttribute('data-selected-ms')) < 1000);
+  assert.deepEqual(page.problems, []);
+});
+
+test('a link reopens the view: the axis, the stretch, the function and the tab', async () => {
+  const page = await newPage({ width: 1400, height: 900 });
+  await page.goto(`${base}/index.html?dump=/dumps/real.txt#axis=time&range=100,300&function=JSON.value&tab=sandwich`);
+  const dump = page.locator('article.dump[data-state="ready"]');
+  await dump.waitFor({ timeout: 30000 });
+  assert.equal(await dump.locator('.axis').inputValue(), 'time');
+  assert.match(await dump.locator('.analysis-scope').textContent(), /^Of 323 ms to 523 ms: \d+ calls$/);
+  assert.equal(await dump.locator('.tab-button[aria-selected="true"]').textContent(), 'Sandwich');
+  assert.match(await dump.locator('.sandwich-heading').textContent(), /^JSON\.value: /);
+  assert.deepEqual(await dump.locator('.stats tbody tr.selected td:first-child').allTextContents(), ['JSON.value']);
+  // What one looks at next goes into the address, to be reopened.
+  await dump.locator('.axis').selectOption('sequence');
+  await showTab(dump, 'Functions');
+  await dump.locator('.stats tbody tr', { hasText: 'JSON.str' }).first().click();
+  const fragment = new URLSearchParams(new URL(page.url()).hash.slice(1));
+  assert.deepEqual(Object.fromEntries(fragment), { axis: 'sequence', function: 'JSON.str', tab: 'functions' });
+  const again = await newPage({ width: 1400, height: 900 });
+  await again.goto(page.url());
+  const reopened = again.locator('article.dump[data-state="ready"]');
+  await reopened.waitFor({ timeout: 30000 });
+  assert.equal(await reopened.locator('.axis').inputValue(), 'sequence');
+  assert.deepEqual(await reopened.locator('.stats tbody tr.selected td:first-child').allTextContents(), ['JSON.str']);
+  assert.deepEqual([...page.problems, ...again.problems], []);
+});
+
+test('a second dump is a tab of its own: each keeps its view, and the keys act on the one shown', async () => {
+  const page = await newPage({ width: 1400, height: 900 });
+  await page.goto(`${base}/index.html`);
+  await page.setInputFiles('#file', files.recursive);
+  const first = page.locator('article.dump[data-dump="1"][data-state="ready"]');
+  await first.waitFor({ timeout: 30000 });
+  await first.locator('.stats tbody tr', { hasText: 'g' }).click();
+  await page.setInputFiles('#file', files.frames);
+  const second = page.locator('article.dump[data-dump="2"][data-state="ready"]');
+  await second.waitFor({ timeout: 30000 });
+  assert.equal(await first.isVisible(), false);
+  assert.deepEqual(await page.locator('.dump-tab-title').allTextContents(), ['Dump 1: recursive.txt', 'Dump 2: frames.txt']);
+  assert.equal(await page.locator('.dump-tab-title[aria-selected="true"]').textContent(), 'Dump 2: frames.txt');
+  // + zooms the dump shown, and no other.
+  const view = (dump) => dump.locator('.chart canvas:not(.frames):not(.overview)').getAttribute('data-view');
+  const firstView = await view(first);
+  const secondView = await view(second);
+  await page.keyboard.press('+');
+  assert.notEqual(await view(second), secondView);
+  assert.equal(await view(first), firstView);
+  // Back to the first: its selection as it was left.
+  await page.locator('.dump-tab-title', { hasText: 'Dump 1' }).click();
+  assert.equal(await first.isVisible(), true);
+  assert.deepEqual(await first.locator('.stats tbody tr.selected td:first-child').allTextContents(), ['g']);
+  // Closed, a dump is gone, and the other shown.
+  await page.locator('.dump-tab-close').first().click();
+  assert.equal(await page.locator('article.dump').count(), 1);
+  assert.equal(await second.isVisible(), true);
+  assert.deepEqual(page.problems, []);
 });

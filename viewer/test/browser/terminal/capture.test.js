@@ -10,12 +10,12 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
-import { minimalSwf } from '../support/minimal-swf.js';
-import { NO_FLASM } from '../support/flasm.js';
+import { minimalSwf } from '../../support/minimal-swf.js';
+import { NO_FLASM } from '../../support/flasm.js';
 
-const CAPTURE = fileURLToPath(new URL('../../bin/vimbrel-capture', import.meta.url));
-const VIMBREL = process.env.VIMBREL ?? fileURLToPath(new URL('../../../build/vimbrel', import.meta.url));
-const fixture = (name) => fileURLToPath(new URL(`../fixtures/${name}`, import.meta.url));
+const CAPTURE = fileURLToPath(new URL('../../../bin/vimbrel-capture', import.meta.url));
+const VIMBREL = process.env.VIMBREL ?? fileURLToPath(new URL('../../../../build/vimbrel', import.meta.url));
+const fixture = (name) => fileURLToPath(new URL(`../../fixtures/${name}`, import.meta.url));
 const DEMO_FUNCTIONS = ['_root.onEnterFrame', 'foo', 'bar', 'obj.m', 'Cls', 'Cls.m',
                         'Cls.getV', 'baz', 'anon0'];
 

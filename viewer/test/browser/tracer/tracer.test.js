@@ -8,13 +8,13 @@ import { mkdtemp, rm } from 'node:fs/promises';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { chromium } from 'playwright-core';
-import { serve } from '../../src/server/http-server.js';
-import { headlessOptions } from '../../src/node/headless-chromium.js';
-import { buildMovie } from '../support/build-movie.js';
-import { callOnce } from '../support/game.js';
-import { offerToPage } from '../support/external-interface.js';
-import { NO_FLASM } from '../support/flasm.js';
-import { moviePlayer, playerFrame } from '../support/player.js';
+import { serve } from '../../../src/server/http-server.js';
+import { headlessOptions } from '../../../src/node/headless-chromium.js';
+import { buildMovie } from '../../support/build-movie.js';
+import { callOnce } from '../../support/game.js';
+import { offerToPage } from '../../support/external-interface.js';
+import { NO_FLASM } from '../../support/flasm.js';
+import { moviePlayer, playerFrame } from '../../support/player.js';
 
 // Frame 0 defines step() and a callback that tells the page _global.collected;
 // frame 1 counts in _global.collected the calls of step() made while the

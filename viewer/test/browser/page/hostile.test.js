@@ -13,15 +13,15 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
-import { serve } from '../../src/server/http-server.js';
-import { headlessOptions } from '../../src/node/headless-chromium.js';
-import { MovieFolder } from '../../src/server/movie-folder.js';
-import { buildMovie } from '../support/build-movie.js';
-import { tellPage } from '../support/external-interface.js';
-import { NO_FLASM } from '../support/flasm.js';
-import { moviePlayer, playerFrame } from '../support/player.js';
+import { serve } from '../../../src/server/http-server.js';
+import { headlessOptions } from '../../../src/node/headless-chromium.js';
+import { MovieFolder } from '../../../src/server/movie-folder.js';
+import { buildMovie } from '../../support/build-movie.js';
+import { tellPage } from '../../support/external-interface.js';
+import { NO_FLASM } from '../../support/flasm.js';
+import { moviePlayer, playerFrame } from '../../support/player.js';
 
-const CAPTURE = fileURLToPath(new URL('../../bin/vimbrel-capture', import.meta.url));
+const CAPTURE = fileURLToPath(new URL('../../../bin/vimbrel-capture', import.meta.url));
 const SECRET = 'the folder holds this';
 const FORGED = 'forged Enter 1,forged Exit 2';
 

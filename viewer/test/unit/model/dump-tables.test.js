@@ -5,9 +5,9 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
-import { CALL_FLAGS, DumpTables, EarlierSaves } from '../../src/model/dump-tables.js';
+import { CALL_FLAGS, DumpTables, EarlierSaves } from '../../../src/model/dump-tables.js';
 
-const fixture = (name) => readFileSync(new URL(`../fixtures/${name}`, import.meta.url), 'utf8');
+const fixture = (name) => readFileSync(new URL(`../../fixtures/${name}`, import.meta.url), 'utf8');
 
 // The tables of `text` read in one piece, ended.
 function analyseText(text) {
