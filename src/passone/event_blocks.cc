@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "passone/scan_states.h"
-#include "passone/trace_emission.h"
+#include "passone/block_writers.h"
 #include "scan/blank_tokens.h"
+#include "scan/line_marks.h"
 #include "scan/string_literal.h"
 #include "scan/token_reader.h"
 #include "state/run_state.h"
@@ -114,4 +114,10 @@ void close_event_block_at_end() {
   if (block.traced)
     write_exit_block(block.name);
   events.open.reset();
+}
+
+void exit_event_block_at_return() {
+  const std::optional<OpenFunction>& block = run_state.events.open;
+  if (block && block->traced)
+    write_exit_block(block->name);
 }

@@ -29,4 +29,8 @@ bool open_handler_block(std::string_view token);
 /// script or handler, writes its exit block.
 void close_event_block_at_end();
 
+/// For a `return` line outside functions: the exit block of the open frame
+/// script or handler, which it leaves.
+void exit_event_block_at_return();
+
 #endif  // VIMBREL_PASSONE_EVENT_BLOCKS_H_

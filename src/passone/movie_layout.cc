@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "passone/scan_states.h"
 #include "scan/keywords.h"
+#include "scan/line_marks.h"
 #include "scan/string_literal.h"
 #include "scan/token_reader.h"
 #include "state/run_state.h"

@@ -9,7 +9,6 @@
 #include "passone/own_labels.h"
 #include "passone/register_names.h"
 #include "passone/templates.h"
-#include "scan/blank_tokens.h"
 #include "scan/keywords.h"
 #include "scan/token_reader.h"
 #include "state/run_state.h"
@@ -43,18 +42,6 @@ bool OpensNestedBlock(std::string_view token) {
 }
 
 }  // namespace
-
-bool current_line_closes(const char* block) {
-  std::string_view rest = run_state.line;
-  const std::string_view mark[] = {{}, "//", "of", block};
-  for (std::string_view word : mark) {
-    std::string_view token = take_blank_separated_token(rest);
-    // The first token is the end keyword, which the caller has tested.
-    if (token.empty() || (!word.empty() && token != word))
-      return false;
-  }
-  return true;
-}
 
 int read_line_start(std::string_view& token) {
   if (read_token(token, 1) < 0)

@@ -1,7 +1,6 @@
 #ifndef VIMBREL_PASSONE_SCAN_STATES_H_
 #define VIMBREL_PASSONE_SCAN_STATES_H_
 
-#include <string>
 #include <string_view>
 
 /// Scan (state 0): reads a line's first token and hands the line on.
@@ -13,10 +12,6 @@ int frame_seen();
 /// Reads the first token of the next line for a pass-one state, noting a
 /// block that opens inside the innermost open function. -1 at the end.
 int read_line_start(std::string_view& token);
-
-/// True when the current line's second to fourth tokens are "// of" and
-/// `block`: flasm's mark on the line that closes such a block.
-bool current_line_closes(const char* block);
 
 /// Scan's decision for a line whose first token is `token`: writes the line
 /// or hands it, unwritten, to the state that writes it.

@@ -3,9 +3,6 @@
 
 // The states that write the tracing code around function bodies.
 
-#include <string>
-#include <string_view>
-
 /// States 13 to 16: the entry block after a function line, all alike.
 int enter_named();
 int enter_anonymous();
@@ -16,11 +13,5 @@ int enter_method();
 int function_end();
 /// State 18: the exit block, then the `return` line.
 int function_return();
-
-/// Writes the entry block for `name` (as it stands between the quotes of a
-/// flasm literal) unless --only or --skip leave it out; false then.
-bool write_entry_block(const std::string& name);
-/// Writes the exit block for `name`.
-void write_exit_block(std::string_view name);
 
 #endif  // VIMBREL_PASSONE_TRACE_EMISSION_H_
