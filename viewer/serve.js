@@ -1,6 +1,6 @@
 // Serves the viewer on 127.0.0.1 (port 8080, or PORT):
 //   node serve.js [--movies DIR] [--no-stand-ins] [--flasm PATH] [--vimbrel PATH]
-//                 [--tool-timeout SECONDS] [--no-frames] [--no-events]
+//                 [--tool-timeout SECONDS] [--no-frames] [--no-events] [--no-trace-output]
 //                 [--only PATTERN]... [--skip PATTERN]...
 // A movie without a tracer that the page opens is traced here (POST /trace);
 // the movies of DIR are served at /movies/, each traced when first asked for.
@@ -22,7 +22,8 @@ const STARTING_MOVIES = 10;
 
 function usage(problem) {
   process.stderr.write(`${printable(problem)}\nusage: npm start -- [--movies DIR] [--no-stand-ins] [--flasm PATH] [--vimbrel PATH] ` +
-                       '[--tool-timeout SECONDS] [--no-frames] [--no-events] [--only PATTERN]... [--skip PATTERN]...\n');
+                       '[--tool-timeout SECONDS] [--no-frames] [--no-events] [--no-trace-output] [--only PATTERN]... ' +
+                       '[--skip PATTERN]...\n');
   process.exit(2);
 }
 
@@ -32,7 +33,7 @@ const OPTIONS = {
   '--movies': { value: 'a folder' }, '--no-stand-ins': {}, '--flasm': path, '--vimbrel': path,
   '--tool-timeout': { value: 'a number of seconds', read: (text) => parseToolTimeout(text) ?? undefined,
                       problem: () => TOOL_TIMEOUT_PROBLEM },
-  '--no-frames': {}, '--no-events': {}, '--only': pattern, '--skip': pattern,
+  '--no-frames': {}, '--no-events': {}, '--no-trace-output': {}, '--only': pattern, '--skip': pattern,
 };
 
 let values;
@@ -46,9 +47,9 @@ try {
 }
 const toolTimeout = values['tool-timeout'] ?? TOOL_TIMEOUT;
 // The page takes the records that tracers hand over as they collect, and
-// shows frames and the code outside functions.
+// shows frames, the code outside functions and what movies print.
 const tools = { flasm: values.flasm, vimbrel: values.vimbrel, toolTimeout, flushEvery: FLUSH_EVERY,
-                frames: !values['no-frames'], events: !values['no-events'],
+                frames: !values['no-frames'], events: !values['no-events'], traceOutput: !values['no-trace-output'],
                 only: values.only ?? [], skip: values.skip ?? [] };
 let movies = null;
 

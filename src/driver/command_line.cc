@@ -57,8 +57,8 @@ const ValueOption kValueOptions[] = {
      }},
 };
 const char* const kFlagOptions[] = {"--collect-from-start", "--frames",
-                                    "--events", "--list-functions",
-                                    "--help", "-h"};
+                                    "--events", "--trace-output",
+                                    "--list-functions", "--help", "-h"};
 
 // True when `word` is one of our options, with or without its value.
 bool IsOption(const std::string& word) {
@@ -134,6 +134,10 @@ CommandLine parse_command_line(const std::vector<std::string>& arguments) {
     }
     if (argument == "--events") {
       command_line.trace_events = true;
+      continue;
+    }
+    if (argument == "--trace-output") {
+      command_line.trace_output = true;
       continue;
     }
     if (argument == "--list-functions") {

@@ -16,6 +16,8 @@ struct CommandLine {
   bool mark_frames = false;
   /// Frame scripts and button and clip handlers are traced too.
   bool trace_events = false;
+  /// Each trace() of the movie is recorded too.
+  bool trace_output = false;
   /// Records the tracer hands over at a time while collecting; 0: none.
   long flush_every = 0;
   /// Trace only functions whose names match one of `only`, if any is given,

@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
   run_state.collect_from_start = command_line.collect_from_start;
   run_state.flush_every = command_line.flush_every;
   run_state.mark_frames = command_line.mark_frames;
+  run_state.trace_output = command_line.trace_output;
   run_state.events.enabled = command_line.trace_events;
   for (const std::string& pattern : command_line.only)
     run_state.function_filter.add_only(pattern);

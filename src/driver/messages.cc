@@ -37,6 +37,9 @@ const char* const options_help[] = {
     "too,",
     "                     under names such as \"frame 3\" and \"clip 78 "
     "onClipEvent load\".",
+    "   --trace-output    records each line the movie prints with trace() "
+    "too,",
+    "                     \"text Trace t\".",
     "   --list-functions  prints the names that would be traced, each after "
     "the",
     "                     number of its functions, and writes no file.",

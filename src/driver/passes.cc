@@ -111,7 +111,7 @@ int RunPassOne(const FileNames& names) {
   PassOne();
   log_line(kFinishedFirstPass, names.input.c_str());
   WarnOfUnmatchedPatterns();
-  if (run_state.functions_recognised > 0)
+  if (tracer_wanted())
     WarnWhereTheTracerCannotRun(names.input);
   return kExitSuccess;
 }

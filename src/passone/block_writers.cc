@@ -39,3 +39,8 @@ void write_exit_block(std::string_view name) {
   EmitNamePushLine(name);
   emit_lines(exit_template);
 }
+
+void write_trace_block() {
+  ++run_state.trace_blocks_written;
+  emit_lines(trace_template);
+}

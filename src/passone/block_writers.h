@@ -3,7 +3,8 @@
 
 // The blocks that pass one writes into the code: the entry and exit
 // blocks around traced code, for functions and for code outside them
-// alike. A leaf: the states that decide where blocks go call it.
+// alike, and the block before each trace() the movie makes. A leaf: the
+// states that decide where blocks go call it.
 
 #include <string>
 #include <string_view>
@@ -13,5 +14,8 @@
 bool write_entry_block(const std::string& name);
 /// Writes the exit block for `name`.
 void write_exit_block(std::string_view name);
+/// Writes the block before a `trace` line (--trace-output), which records
+/// what it prints.
+void write_trace_block();
 
 #endif  // VIMBREL_PASSONE_BLOCK_WRITERS_H_

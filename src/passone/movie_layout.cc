@@ -84,7 +84,7 @@ void place_tracer() {
   const MovieLayout& layout = run_state.layout;
   // Where the tracer goes does not depend on which functions --only and
   // --skip leave out.
-  bool traced = run_state.functions_recognised > 0;
+  bool traced = tracer_wanted();
   bool needed = layout.first_frame_with_pool ||
                 ((traced || run_state.mark_frames) && layout.first_frame);
   run_state.tracer_in_intermediate = run_state.constants_done != 0;
@@ -106,4 +106,8 @@ void place_tracer() {
   } else {
     run_state.tracer_frame = layout.first_frame;
   }
+}
+
+bool tracer_wanted() {
+  return run_state.functions_recognised > 0 || run_state.trace_blocks_written > 0;
 }

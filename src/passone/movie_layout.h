@@ -28,6 +28,10 @@ bool at_main_timeline_pool();
 /// without frame lines holds it in its first initMovieClip block.
 void place_tracer();
 
+/// True when pass one wrote code that calls the tracer: a function or code
+/// outside functions recognised, traced or not, or a trace() recorded.
+bool tracer_wanted();
+
 /// The Flash version below which the tracer cannot run: it needs _global.
 constexpr int kFirstFlashWithGlobal = 6;
 

@@ -20,6 +20,7 @@ constexpr TracerLabel kTracerLabels[] = {
     {"label1000001", "label1000001"},
     {"label1000002", "label1000002"},
     {"label1000003", "label1000003"},
+    {"label1000004", "label1000004"},
 };
 
 bool StartsWith(std::string_view text, std::string_view prefix) {

@@ -5,7 +5,7 @@
 #include <string_view>
 
 // flasm refuses a label defined twice, and the tracer's code and the
-// islands bring labels of their own: label10000000 to label1000003,
+// islands bring labels of their own: label10000000 to label1000004,
 // vimbrel_tracer_ready, vimbrel_hopN and vimbrel_skipN. A text that already
 // defines one of them (one traced before, say) gets them all under a prefix
 // it does not use: vimbrel2_label10000000, vimbrel2_hopN...

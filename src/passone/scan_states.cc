@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "passone/block_writers.h"
 #include "passone/event_blocks.h"
 #include "passone/movie_layout.h"
 #include "passone/own_labels.h"
@@ -76,6 +77,10 @@ void hand_on_as_scan(std::string_view token) {
     run_state.state = PushLine;
   } else if (open_handler_block(token)) {
     run_state.state = Scan;
+  } else if (run_state.trace_output && token == "trace") {
+    run_state.state = Scan;
+    write_trace_block();
+    emit_line();
   } else {
     run_state.state = Scan;
     emit_line();

@@ -27,6 +27,18 @@ const char* const exit_template[] = {
     nullptr,
 };
 
+const char* const trace_template[] = {
+    "\tdup",
+    "\tpush 1, '_global'",
+    "\tgetVariable",
+    "\tpush '_tracer_'",
+    "\tgetMember",
+    "\tpush 'traceText'",
+    "\tcallMethod",
+    "\tpop",
+    nullptr,
+};
+
 const char* const tracer_constants[] = {
     "_global",
     "this",
@@ -250,6 +262,42 @@ const char* const kEndTraceEnd[] = {
     nullptr,
 };
 
+// With --trace-output: .traceText(func), which appends "func Trace t"
+// while collecting, func being the text that trace() prints.
+const char* const kTraceTextHead[] = {
+    "    push '_global'",
+    "    getVariable",
+    "    push '_tracer_'",
+    "    getMember",
+    "    push 'traceText'",
+    "    function  ('func')",
+    "      push 'this'",
+    "      getVariable",
+    "      push 'collect'",
+    "      getMember",
+    "      not",
+    "      branchIfTrue label1000004",
+    "      push 'this'",
+    "      getVariable",
+    "      push 'traces'",
+    "      getMember",
+    "      push 'this'",
+    "      getVariable",
+    "      push 'traces'",
+    "      getMember",
+    "      push 'length'",
+    "      getMember",
+    "      push 'func'",
+    "      getVariable",
+    "      push ' Trace '",
+    "      add",
+    nullptr,
+};
+const char* const kTraceTextEnd[] = {
+    "     label1000004:",
+    nullptr,
+};
+
 // With --flush-every N: once traces holds N records, hand them to the host
 // with "FSCommand:records" and start a new list. Between these parts, the
 // line that pushes N.
@@ -360,6 +408,26 @@ const char* const kDateEndTraceHead[] = {
     "      add",
     nullptr,
 };
+const char* const kDateTraceTextHead[] = {
+    "    push '_global'",
+    "    getVariable",
+    "    push '_tracer_'",
+    "    getMember",
+    "    push 'traceText'",
+    "    function2 (r:3='func') (r:1='this', r:2='_global')",
+    "      push r:this, 'collect'",
+    "      getMember",
+    "      not",
+    "      branchIfTrue label1000004",
+    "      push r:this, 'traces'",
+    "      getMember",
+    "      setRegister r:4",
+    "      push r:4, 'length'",
+    "      getMember",
+    "      push r:func, ' Trace '",
+    "      add",
+    nullptr,
+};
 const char* const kDateStampFromRegisters[] = {
     "      push 0, 0, r:_global, 'Date'",
     "      newMethod",
@@ -452,6 +520,11 @@ const char* const kDateMarkFrameHead[] = {
 const char* const kMarkFrameFlushBranch[] = {
     "      lessThan",
     "      branchIfTrue label1000003",
+    nullptr,
+};
+const char* const kTraceTextFlushBranch[] = {
+    "      lessThan",
+    "      branchIfTrue label1000004",
     nullptr,
 };
 const char* const kMarkFrameEnd[] = {
@@ -578,7 +651,7 @@ constexpr int kFirstFlashWithFunction2 = 7;
 class Prologue {
  public:
   Prologue(Clock clock, bool registers, bool collect_from_start,
-           long flush_every, bool mark_frames)
+           long flush_every, bool mark_frames, bool trace_output)
       : flush_count_("      push " + std::to_string(flush_every)) {
     const bool date = clock == Clock::kDate;
     const bool flush = flush_every > 0;
@@ -600,6 +673,11 @@ class Prologue {
                   registers, flush ? kMarkFrameFlushBranch : nullptr,
                   kMarkFrameEnd);
       Add(kFrameClip);
+    }
+    if (trace_output) {
+      AddRecorder(registers ? kDateTraceTextHead : kTraceTextHead, clock,
+                  registers, flush ? kTraceTextFlushBranch : nullptr,
+                  kTraceTextEnd);
     }
     Add({kKeys, kReady});
     lines_.push_back(nullptr);
@@ -649,19 +727,21 @@ class Prologue {
 
 const char* const* prologue_template_for(Clock clock, int flash_version,
                                          bool collect_from_start,
-                                         long flush_every, bool mark_frames) {
+                                         long flush_every, bool mark_frames,
+                                         bool trace_output) {
   const bool registers =
       clock == Clock::kDate && flash_version >= kFirstFlashWithFunction2;
   // Each choice is made once and kept: callers hold on to its lines.
-  static std::map<std::tuple<Clock, bool, bool, long, bool>, Prologue> made;
+  static std::map<std::tuple<Clock, bool, bool, long, bool, bool>, Prologue>
+      made;
   auto key = std::make_tuple(clock, registers, collect_from_start, flush_every,
-                             mark_frames);
+                             mark_frames, trace_output);
   auto found = made.find(key);
   if (found == made.end())
     found = made.emplace(std::piecewise_construct, std::forward_as_tuple(key),
                          std::forward_as_tuple(clock, registers,
                                                collect_from_start, flush_every,
-                                               mark_frames))
+                                               mark_frames, trace_output))
                 .first;
   return found->second.lines();
 }
@@ -669,5 +749,6 @@ const char* const* prologue_template_for(Clock clock, int flash_version,
 const char* const* run_prologue_template() {
   return prologue_template_for(run_state.clock, run_state.layout.flash_version,
                                run_state.collect_from_start,
-                               run_state.flush_every, run_state.mark_frames);
+                               run_state.flush_every, run_state.mark_frames,
+                               run_state.trace_output);
 }

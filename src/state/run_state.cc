@@ -12,6 +12,7 @@ void clear_run_state() {
   rs.collect_from_start = false;
   rs.flush_every = 0;
   rs.mark_frames = false;
+  rs.trace_output = false;
   rs.events = EventBlocks();
   rs.state = 0;
   rs.constants_done = 0;
@@ -24,6 +25,7 @@ void clear_run_state() {
   rs.anonymous_count = 0;
   rs.functions_recognised = 0;
   rs.entry_blocks_written = 0;
+  rs.trace_blocks_written = 0;
   rs.function_filter = FunctionFilter();
   rs.listing_names = false;
   rs.traced_names = TracedNames();

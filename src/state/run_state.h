@@ -94,6 +94,8 @@ struct RunState {
   long flush_every = 0;
   /// The tracer marks each frame of the player with a record.
   bool mark_frames = false;
+  /// --trace-output: each trace() of the movie is recorded too.
+  bool trace_output = false;
   EventBlocks events;
   /// Index into state_handlers and state_keywords.
   int state = 0;
@@ -124,6 +126,8 @@ struct RunState {
   long functions_recognised = 0;
   /// Entry blocks written in pass one.
   long entry_blocks_written = 0;
+  /// The blocks written before `trace` lines (--trace-output).
+  long trace_blocks_written = 0;
   /// Which functions are traced, by name.
   FunctionFilter function_filter;
   /// Kept only when asked for: the names traced.

@@ -28,13 +28,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Both clocks, collecting from the start or not, handing records over as
   // they go or not, marking frames or not: they differ in the tracer's code
   // only. Some runs leave functions out, traced ones nested in them and
-  // around them; some trace frame scripts and handlers too.
+  // around them; some trace frame scripts and handlers too, some the
+  // movie's trace lines.
   CheckedRun how;
   how.clock = size % 2 ? Clock::kDate : Clock::kGetTimer;
   how.collect_from_start = size % 4 >= 2;
   how.flush_every = size % 5 == 0 ? 50000 : 0;
   how.mark_frames = size % 7 < 3;
   how.trace_events = size % 11 < 5;
+  how.trace_output = size % 13 < 6;
   if (size % 3 == 0)
     how.skip = "*a*";
   std::string broken = rewrite_and_check(input, PrivateDirectory(), how);

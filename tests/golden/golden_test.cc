@@ -14,9 +14,13 @@
 //                 (--flush-every; prologue_flush.txt, prologue_date_flush.txt)
 //   @PROLOGUE_FRAMES, @PROLOGUE_DATE_FLUSH_FRAMES  the first and the last
 //                 with the marks of frames (--frames)
+//   @TRACE        the block before a `trace` line (--trace-output)
 // A prologue directive may be followed by words that change one thing:
 //   collecting    its `push FALSE` line (collect's first value) is
 //                 `push TRUE`
+//   traces=NAME   it records trace() too (--trace-output): the recorder of
+//                 NAME.txt (trace_text.txt, trace_text_flush.txt,
+//                 trace_text_date_flush.txt) comes before its key listener
 //   labels=P      its labels take the prefix P: Ptracer_ready for
 //                 vimbrel_tracer_ready, Plabel10000000 for label10000000...
 // In the .fln they expand without the blank lines, which pass two drops.
@@ -52,7 +56,7 @@ void ReplaceAll(std::string& text, const std::string& from,
 void ReplaceLabels(std::string& prologue, const std::string& prefix) {
   ReplaceAll(prologue, "vimbrel_tracer_ready", prefix + "tracer_ready");
   for (const char* label :
-       {"label10000000", "label1000001", "label1000002", "label1000003"})
+       {"label10000000", "label1000001", "label1000002", "label1000003", "label1000004"})
     ReplaceAll(prologue, label, prefix + label);
 }
 
@@ -74,8 +78,18 @@ bool ExpandPrologue(const std::string& line, std::string& expanded) {
     return false;
   std::string prologue = expected_prologue(file->second);
   while (words >> word) {
-    if (word == "collecting")
+    if (word == "collecting") {
       ReplaceAll(prologue, "    push FALSE\n", "    push TRUE\n");
+    } else if (word.rfind("traces=", 0) == 0) {
+      const std::string keys =
+          "    push '_global'\n    getVariable\n    push '_tracer_'\n"
+          "    getMember\n    push 'onKeyDown'\n";
+      std::size_t at = prologue.find(keys);
+      if (at == std::string::npos)
+        ADD_FAILURE() << "no key listener in the prologue of " << line;
+      else
+        prologue.insert(at, expected_prologue(word.substr(7)));
+    }
     else if (word.rfind("labels=", 0) == 0)
       ReplaceLabels(prologue, word.substr(7));
     else
@@ -91,6 +105,8 @@ std::string Expand(const std::string& text, bool intermediate) {
   while (std::getline(lines, line)) {
     if (line.rfind("@ENTRY ", 0) == 0)
       expanded += entry_block(line.substr(7));
+    else if (line == "@TRACE")
+      expanded += trace_block();
     else if (line.rfind("@EXIT ", 0) == 0)
       expanded += exit_block(line.substr(6));
     else if (ExpandPrologue(line, expanded))

@@ -28,4 +28,15 @@ inline std::string exit_block(const std::string& name) {
          "\tpop\n";
 }
 
+inline std::string trace_block() {
+  return "\tdup\n"
+         "\tpush 1, '_global'\n"
+         "\tgetVariable\n"
+         "\tpush '_tracer_'\n"
+         "\tgetMember\n"
+         "\tpush 'traceText'\n"
+         "\tcallMethod\n"
+         "\tpop\n";
+}
+
 #endif  // VIMBREL_TESTS_SUPPORT_BLOCKS_H_

@@ -176,10 +176,11 @@ bool OpensCodeOutsideFunctions(const std::string& line, bool after_prologue) {
 
 std::string CheckIntermediate(const std::string& input, const Lines& lines,
                               const Lines& prologue, bool outside_functions,
-                              std::set<std::string>& traced,
+                              bool trace_output, std::set<std::string>& traced,
                               bool& wrote_tracer) {
   static const Lines entry = Table(entry_template);
   static const Lines exit = Table(exit_template);
+  static const Lines trace_text = Table(trace_template);
   Lines kept;
   int prologues = 0;
   std::size_t prologue_end = 0;
@@ -201,6 +202,13 @@ std::string CheckIntermediate(const std::string& input, const Lines& lines,
           !(StartsWith(FirstToken(lines[i]), "return") ||
             StartsWith(FirstToken(lines[i]), "end")))
         return Numbered("exit block not before a return or end line", i);
+    } else if (trace_output && MatchesAt(lines, i, trace_text)) {
+      i += trace_text.size();
+      if (i >= lines.size() || FirstToken(lines[i]) != "trace")
+        return Numbered("trace block not before a trace line", i);
+      kept.push_back(lines[i++]);
+    } else if (trace_output && FirstToken(lines[i]) == "trace") {
+      return Numbered("trace line without its block", i);
     } else if (MatchesAt(lines, i, prologue)) {
       if (++prologues > 1)
         return Numbered("second prologue", i);
@@ -339,13 +347,14 @@ bool HasFunctions(const std::string& input) {
   return false;
 }
 
-// With --frames any frame line needs the tracer, and with --events any
-// frame script or handler.
+// With --frames any frame line needs the tracer, with --events any frame
+// script or handler, and with --trace-output any trace line.
 bool HasCodeOutsideFunctions(const std::string& input, bool events,
-                             bool frames) {
+                             bool frames, bool trace_output) {
   for (const std::string& line : InputLinesWithTokens(input)) {
     std::string first = FirstToken(line);
     if (((events || frames) && IsFrameLine(line)) ||
+        (trace_output && first == "trace") ||
         (events && (first == "on" || first == "onClipEvent")))
       return true;
   }
@@ -446,7 +455,8 @@ std::string check_rewrite_properties(const std::string& input,
                                      const std::string& intermediate,
                                      const std::string& final_output,
                                      const char* const* prologue_template,
-                                     bool events, bool frames) {
+                                     bool events, bool frames,
+                                     bool trace_output) {
   Lines prologue = Table(prologue_template);
   Lines final_prologue = WithTokens(prologue);
   if (!intermediate.empty() && intermediate.back() != '\n')
@@ -457,13 +467,13 @@ std::string check_rewrite_properties(const std::string& input,
   std::set<std::string> traced;
   bool pass_one_wrote_tracer = false;
   std::string broken =
-      CheckIntermediate(input, intermediate_lines, prologue, events, traced,
-                        pass_one_wrote_tracer);
+      CheckIntermediate(input, intermediate_lines, prologue, events,
+                        trace_output, traced, pass_one_wrote_tracer);
   if (!broken.empty())
     return "intermediate: " + broken;
   Lines final_lines = SplitLines(without_islands(final_output));
   bool has_functions = HasFunctions(input) ||
-                       HasCodeOutsideFunctions(input, events, frames);
+                       HasCodeOutsideFunctions(input, events, frames, trace_output);
   broken = CheckFinal(intermediate_lines, final_lines, final_prologue, traced,
                       has_functions, pass_one_wrote_tracer);
   if (broken.empty())

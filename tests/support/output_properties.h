@@ -28,12 +28,15 @@
 /// `prologue_template` is the tracer's code that the run wrote.
 /// With `events` (--events) frame scripts and handlers need the tracer, and
 /// their entry blocks follow frame, pool and handler lines and the tracer;
-/// with `frames` (--frames) any frame line needs the tracer.
+/// with `frames` (--frames) any frame line needs the tracer; with
+/// `trace_output` (--trace-output) every trace line directly follows its
+/// trace block, and any trace line needs the tracer.
 std::string check_rewrite_properties(const std::string& input,
                                      const std::string& intermediate,
                                      const std::string& final_output,
                                      const char* const* prologue_template,
-                                     bool events = false, bool frames = false);
+                                     bool events = false, bool frames = false,
+                                     bool trace_output = false);
 
 /// Every branch of the final file reaches its label within `reach` bytes,
 /// but for those at `doubtful_lines` and those whose span holds no traced

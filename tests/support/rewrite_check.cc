@@ -46,6 +46,7 @@ std::string rewrite_and_check(const std::string& input,
   run_state.flush_every = how.flush_every;
   run_state.mark_frames = how.mark_frames;
   run_state.events.enabled = how.trace_events;
+  run_state.trace_output = how.trace_output;
   if (!how.skip.empty())
     run_state.function_filter.add_skip(how.skip);
   std::vector<long> doubtful_lines;
@@ -59,7 +60,7 @@ std::string rewrite_and_check(const std::string& input,
   std::string final_output = read_file(names.final_output);
   std::string broken = check_rewrite_properties(
       input, read_file(names.intermediate), final_output, prologue,
-      how.trace_events, how.mark_frames);
+      how.trace_events, how.mark_frames, how.trace_output);
   if (broken.empty())
     broken = check_branch_reach(final_output, ShortLimits().reach,
                                 doubtful_lines);

@@ -12,6 +12,7 @@ struct CheckedRun {
   long flush_every = 0;
   bool mark_frames = false;
   bool trace_events = false;
+  bool trace_output = false;
   /// Functions whose names match are left out, as with --skip.
   std::string skip;
 };

@@ -57,17 +57,25 @@ def expand(text, intermediate):
             out += block(line[7:].decode("latin-1"), "startTrace")
         elif line.startswith(b"@EXIT "):
             out += block(line[6:].decode("latin-1"), "endTrace")
+        elif line == b"@TRACE":
+            out += (b"\tdup\n\tpush 1, '_global'\n\tgetVariable\n\tpush '_tracer_'\n"
+                    b"\tgetMember\n\tpush 'traceText'\n\tcallMethod\n\tpop\n")
         elif line.split(b" ")[0] in PROLOGUES:
             words = line.split(b" ")
             prologue = open(os.path.join(GOLDEN, PROLOGUES[words[0]]), "rb").read()
             for word in words[1:]:
                 if word == b"collecting":
                     prologue = prologue.replace(b"    push FALSE\n", b"    push TRUE\n")
+                elif word.startswith(b"traces="):
+                    keys = (b"    push '_global'\n    getVariable\n    push '_tracer_'\n"
+                            b"    getMember\n    push 'onKeyDown'\n")
+                    recorder = open(os.path.join(GOLDEN, word[7:].decode() + ".txt"), "rb").read()
+                    prologue = prologue.replace(keys, recorder + keys, 1)
                 elif word.startswith(b"labels="):
                     prefix = word[7:]
                     prologue = prologue.replace(b"vimbrel_tracer_ready", prefix + b"tracer_ready")
                     for label in (b"label10000000", b"label1000001", b"label1000002",
-                                  b"label1000003"):
+                                  b"label1000003", b"label1000004"):
                         prologue = prologue.replace(label, prefix + label)
             out += prologue
         else:

@@ -1,8 +1,9 @@
 #!/usr/bin/env node
 // What the tracer costs, and how true its times are, in Ruffle in headless
 // Chromium: builds a 30 fps movie with flasm, untraced and traced with each
-// clock, and with the hosts' options (the wall clock, --frames --events),
-// and plays each. The movie asks the page for the true time through
+// clock, and with the hosts' options (the wall clock, --frames --events,
+// then --trace-output with input played into the movie as the capture
+// plays --input), and plays each. The movie prints a line a frame. The movie asks the page for the true time through
 // ExternalInterface, and tells it when a frame of its own runs: for the
 // tracer that marks frames, the marks and the movie's own count are set side
 // by side over FRAME_SECONDS (60; BENCH_FRAME_SECONDS). Needs flasm (FLASM or the PATH), vimbrel (built in
@@ -21,6 +22,7 @@ import { buildMovie } from '../test/support/build-movie.js';
 import { callPage, offerToPage, tellPage } from '../test/support/external-interface.js';
 import { callsLoop } from '../test/support/calls-loop.js';
 import { moviePlayer, playerFrame } from '../test/support/player.js';
+import { playInput } from '../src/terminal/input-player.js';
 
 const CALLS = 100000;
 const REPEATS = 7;
@@ -38,6 +40,7 @@ const ALL_VARIANTS = [
   { label: 'date, plain', clock: 'date', sayVersion: false },
   // What vimbrel-capture and the viewer's server use.
   { label: 'date+frames', clock: 'date', options: ['--frames', '--events'] },
+  { label: '+output+input', clock: 'date', options: ['--frames', '--events', '--trace-output'], input: true },
 ];
 // The first is the untraced movie that the others are set against.
 const chosen = process.env.BENCH_VARIANTS?.split(',');
@@ -130,6 +133,8 @@ ${offer('runCalls')}${offer('setPerFrame')}${offer('setAccuracy')}${offer('clear
     getVariable
     push 'onEnterFrame'
     function  ()${tellPage('vimbrelTick')}
+      push 'a frame'
+      trace
       push '_root'
       getVariable
       push 'perFrame'
@@ -182,7 +187,7 @@ async function framesPerSecond(page, frame, perFrame) {
 
 // Pairs probe() and busy() records with the marks of true time around them.
 function accuracy(dump, marks) {
-  const records = dump.split(',').filter((text) => !/ Frame \d+$/.test(text)).map((text) => {
+  const records = dump.split(',').filter((text) => / (Enter|Exit) -?\d+$/.test(text)).map((text) => {
     const [, name, kind, time] = /^(.*) (Enter|Exit) (-?\d+)$/.exec(text);
     return { name, kind, time: Number(time) };
   });
@@ -235,7 +240,11 @@ async function frameMarks(page, frame) {
   return { movieFrames: last - first, marks: marks.length, gaps };
 }
 
-async function measure(browser, server, movieUrl, traced, marksFrames) {
+// A mouse that moves every frame, round the stage, as --input plays it.
+const movingMouse = (seconds) => Array.from({ length: seconds * 30 }, (_, i) =>
+  [{ type: 'MouseMove', pos: [275 + 200 * Math.cos(i / 10), 200 + 150 * Math.sin(i / 10)] }]);
+
+async function measure(browser, server, movieUrl, { traced, marksFrames, input }) {
   const page = await browser.newPage();
   try {
     const base = `http://127.0.0.1:${server.address().port}`;
@@ -246,6 +255,11 @@ async function measure(browser, server, movieUrl, traced, marksFrames) {
     await player.click();
     await player.focus();
     const frame = await playerFrame(page);
+    let playing = true;
+    const played = input
+      ? playInput(page, player, movingMouse(3600), { frameRate: 30, stage: { width: 550, height: 400 },
+                                                     stopped: () => !playing })
+      : null;
 
     const result = {};
     // Ruffle's code runs faster once the browser has compiled it fully.
@@ -289,6 +303,8 @@ async function measure(browser, server, movieUrl, traced, marksFrames) {
     result.on = on;
     // Untraced, both are the same work.
     if (!traced) result.on = result.off = [...off, ...on];
+    playing = false;
+    await played;
     return result;
   } finally {
     await page.close();
@@ -326,8 +342,9 @@ try {
     }
     movies[`/bench/${name}.swf`] = path;
     process.stderr.write(`playing ${variant.label}...\n`);
-    results.push(await measure(browser, server, `/bench/${name}.swf`, variant.clock !== null,
-                               (variant.options ?? []).includes('--frames')));
+    results.push(await measure(browser, server, `/bench/${name}.swf`, {
+      traced: variant.clock !== null, marksFrames: (variant.options ?? []).includes('--frames'),
+      input: variant.input ?? false }));
   }
   // The quickest of the runs: what the code costs with the least of the
   // machine's other work in it.

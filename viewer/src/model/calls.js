@@ -9,7 +9,10 @@
 // An exit without its enter is a call that began before the records did:
 // it spans from the first record and takes in the calls recorded before it
 // at its depth. An exit that skips open calls closes them too. An enter
-// never closed ends at the last record.
+// never closed ends at the last record; or, when the tracer marks frames,
+// at its last record before the next mark: the player marks a frame while
+// none of the movie's scripts runs, so a call still open then was cut
+// short (its clip removed by a gotoAndPlay, or an exception thrown).
 
 import { FunctionTable } from './function-table.js';
 
@@ -25,6 +28,10 @@ import { FunctionTable } from './function-table.js';
  *   exit(call, index)  a call closed, at the record `index`;
  *   anomaly(index, text)  a record that does not pair up;
  *   frame(name, time, index)  a frame's mark, "name" its number.
+ *   trace(text, time, index, call)  a line the movie printed with trace(),
+ *                      in the call open then (null for none).
+ * A call cut short at a frame's mark has `cutShort` true (and exitSeen
+ * false); `cutShort` counts them, and the functions of those cut short.
  * Names are compared with ===: strings, or numbers that stand for them, which
  * `names` turns into names for the anomalies' texts.
  */
@@ -40,6 +47,8 @@ export class CallBuilder {
     this.rootTime = 0;
     // How often the clock stepped back, and by how much at most, in ms.
     this.clockBack = { count: 0, most: 0 };
+    // The calls cut short at a frame's mark: how many, and of which names.
+    this.cutShort = { count: 0, byName: new Map() };
     // How many calls of each name are open: an exit whose name is not is
     // known at once, however deep the calls left open by exceptions pile.
     this.openCount = new Map();
@@ -53,6 +62,7 @@ export class CallBuilder {
   /** One record: `kind` is 'Enter', 'Exit' or 'Frame'. */
   add(name, kind, time) {
     const index = this.count++;
+    const before = this.lastTime;
     if (index === 0) this.firstTime = time;
     else if (time < this.lastTime) {
       this.clockBack.count += 1;
@@ -62,12 +72,18 @@ export class CallBuilder {
     this.lastTime = time;
     const { stack, listener } = this;
     if (kind === 'Frame') {
+      if (stack.length) this.cutShortAt(name, before, index);
       listener.frame?.(name, time, index);
+      return;
+    }
+    if (kind === 'Trace') {
+      listener.trace?.(name, time, index, stack.length ? stack[stack.length - 1] : null);
       return;
     }
     if (kind === 'Enter') {
       const call = { name, start: time, end: null, first: index, last: null,
-                     enterSeen: true, exitSeen: true, childTime: 0, outermost: !this.openCount.get(name) };
+                     enterSeen: true, exitSeen: true, cutShort: false, childTime: 0,
+                     outermost: !this.openCount.get(name) };
       this.open(call);
       listener.enter?.(call);
       return;
@@ -84,7 +100,8 @@ export class CallBuilder {
       this.close(time, index);
     } else if (stack.length === 0) {
       const adopted = { name, start: this.firstTime, end: null, first: 0, last: null,
-                        enterSeen: false, exitSeen: true, childTime: this.rootTime, outermost: true };
+                        enterSeen: false, exitSeen: true, cutShort: false, childTime: this.rootTime,
+                        outermost: true };
       this.rootTime = 0;
       listener.anomaly?.(index, `${this.names(name)} exits without an enter: it began before the records`);
       this.open(adopted);
@@ -93,6 +110,22 @@ export class CallBuilder {
     } else {
       listener.anomaly?.(index, `${this.names(name)} exits inside ${this.names(stack[stack.length - 1].name)} ` +
                                 'without an enter; ignored');
+    }
+  }
+
+  // The calls open at the mark of frame `frame`, record `index`, were cut
+  // short: each ends at the record before the mark, at `time`.
+  cutShortAt(frame, time, index) {
+    const { stack, cutShort } = this;
+    while (stack.length) {
+      const call = stack[stack.length - 1];
+      call.exitSeen = false;
+      call.cutShort = true;
+      cutShort.count += 1;
+      const said = this.names(call.name);
+      cutShort.byName.set(said, (cutShort.byName.get(said) ?? 0) + 1);
+      this.listener.anomaly?.(index, `${said} was cut short before frame ${frame} (its clip removed, or it threw)`);
+      this.close(time, index - 1);
     }
   }
 
@@ -146,6 +179,8 @@ export function listeners(...all) {
     const handlers = all.filter((one) => one[method]).map((one) => one[method].bind(one));
     return (a, b, c) => { for (let i = 0; i < handlers.length; i++) handlers[i](a, b, c); };
   };
+  const trace = all.filter((one) => one.trace).map((one) => one.trace.bind(one));
   return { enter: each('enter'), adopt: each('adopt'), exit: each('exit'), anomaly: each('anomaly'),
-           frame: each('frame') };
+           frame: each('frame'),
+           trace: (text, time, index, call) => { for (const handler of trace) handler(text, time, index, call); } };
 }

@@ -21,7 +21,9 @@ export const EXPORT_RECORDS = 5000000;
 
 const ENTER_MISSING = 1;
 const EXIT_MISSING = 2;
-export const CALL_FLAGS = { ENTER_MISSING, EXIT_MISSING };
+// Its exit missing because a frame's mark found it open.
+const CUT_SHORT = 4;
+export const CALL_FLAGS = { ENTER_MISSING, EXIT_MISSING, CUT_SHORT };
 
 // What the table keeps of each call, and in what type. Times are counted
 // from the first record's, so that four bytes hold them.
@@ -78,7 +80,8 @@ class CallColumns {
     this.end.set(id, this.now);
     this.duration.set(id, call.end - call.start);
     this.self.set(id, call.end - call.start - call.childTime);
-    this.flags.set(id, (call.enterSeen ? 0 : ENTER_MISSING) | (call.exitSeen ? 0 : EXIT_MISSING));
+    this.flags.set(id, (call.enterSeen ? 0 : ENTER_MISSING) | (call.exitSeen ? 0 : EXIT_MISSING) |
+                       (call.cutShort ? CUT_SHORT : 0));
   }
 
   // The columns at their length, with the calls of each depth in the order
@@ -123,9 +126,9 @@ class CallColumns {
 }
 
 // Each record's code: four times its name's number (a frame's: its own
-// number), plus its kind.
-const KINDS = ['Enter', 'Exit', 'Frame'];
-const KIND_CODES = { Enter: 0, Exit: 1, Frame: 2 };
+// number; a trace() line's: its text's), plus its kind.
+const KINDS = ['Enter', 'Exit', 'Frame', 'Trace'];
+const KIND_CODES = { Enter: 0, Exit: 1, Frame: 2, Trace: 3 };
 
 export class DumpTables {
   constructor() {
@@ -138,6 +141,12 @@ export class DumpTables {
     // The frames' marks: each its record, its number and its time, counted
     // from the first record's as the calls' are.
     this.frames = { record: new Column(Uint32Array), number: new Column(Uint32Array), time: new Column(Float32Array) };
+    // The lines the movie printed with trace(): each its record, its time,
+    // the call that printed it (-1 for none) and its text's number.
+    this.texts = [];
+    this.textIds = new Map();
+    this.traces = { record: new Column(Uint32Array), time: new Column(Float32Array), call: new Column(Int32Array),
+                    text: new Column(Uint32Array) };
     this.stats = new FunctionStats((id) => this.names[id]);
     this.errors = [];
     this.errorCount = 0;
@@ -151,6 +160,13 @@ export class DumpTables {
         this.frames.record.push(index);
         this.frames.number.push(number);
         this.frames.time.push(time - this.columns.origin);
+      },
+      trace: (text, time, index) => {
+        const { open } = this.columns;
+        this.traces.record.push(index);
+        this.traces.time.push(time - this.columns.origin);
+        this.traces.call.push(open.length ? open[open.length - 1] : -1);
+        this.traces.text.push(text);
       },
     }), (id) => this.names[id]);
     this.firstTime = null;
@@ -169,6 +185,13 @@ export class DumpTables {
       if (!Number.isSafeInteger(id) || id < 0 || id > 0x3fffffff) {
         if (this.errorCount++ < KEPT_PROBLEMS) this.errors.push({ position: this.records, text: `${name} Frame ${time}` });
         return;
+      }
+    } else if (kind === 'Trace') {
+      id = this.textIds.get(name);
+      if (id === undefined) {
+        id = this.texts.length;
+        this.texts.push(name);
+        this.textIds.set(name, id);
       }
     } else {
       id = this.ids.get(name);
@@ -207,8 +230,9 @@ export class DumpTables {
 
   /**
    * Ends the dump: { records, firstTime, lastTime, names, stats, calls
-   * (CallColumns.table's), errors, errorCount, anomalies, anomalyCount,
-   * clockBack (CallBuilder's) }.
+   * (CallColumns.table's), frames, traces (the trace() lines: record, time,
+   * call, text, texts), errors, errorCount, anomalies, anomalyCount,
+   * clockBack and cutShort (CallBuilder's) }.
    * The records stay for recordsText and the exports.
    */
   end() {
@@ -216,9 +240,9 @@ export class DumpTables {
     this.builder.finish();
     return {
       records: this.records, firstTime: this.firstTime, lastTime: this.lastTime, names: this.names,
-      stats: this.stats.rows(), calls: this.columns.table(), frames: this.framesTable(),
+      stats: this.stats.rows(), calls: this.columns.table(), frames: this.framesTable(), traces: this.tracesTable(),
       errors: this.errors, errorCount: this.errorCount, anomalies: this.anomalies, anomalyCount: this.anomalyCount,
-      clockBack: this.builder.clockBack,
+      clockBack: this.builder.clockBack, cutShort: this.builder.cutShort,
     };
   }
 
@@ -234,11 +258,24 @@ export class DumpTables {
     return frames;
   }
 
+  // The trace() lines as typed arrays, with their texts.
+  tracesTable() {
+    const traces = { record: this.traces.record.take(), time: this.traces.time.take(), call: this.traces.call.take(),
+                     text: this.traces.text.take(), texts: this.texts };
+    traces.count = traces.record.length;
+    return traces;
+  }
+
+  // What a record's code names: a function, a frame's number, a trace()'s text.
+  named(code) {
+    const kind = code & 3;
+    return kind === 2 ? String(code >>> 2) : kind === 3 ? this.texts[code >>> 2] : this.names[code >>> 2];
+  }
+
   /** Record `index` as the tracer wrote it. */
   recordText(index) {
     const code = this.code.get(index);
-    const kind = code & 3;
-    return `${kind === 2 ? code >>> 2 : this.names[code >>> 2]} ${KINDS[kind]} ${this.time.get(index)}`;
+    return `${this.named(code)} ${KINDS[code & 3]} ${this.time.get(index)}`;
   }
 
   /** The records `from` to `from + count` (those that exist) as text. */
@@ -261,8 +298,7 @@ export class DumpTables {
     const builder = new CallBuilder(timeline);
     for (let i = 0; i < this.records; i++) {
       const code = this.code.get(i);
-      const kind = code & 3;
-      builder.add(kind === 2 ? String(code >>> 2) : this.names[code >>> 2], KINDS[kind], this.time.get(i));
+      builder.add(this.named(code), KINDS[code & 3], this.time.get(i));
     }
     builder.finish();
     timeline.finish();

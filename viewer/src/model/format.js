@@ -19,3 +19,15 @@ export function clockBackSaid({ count, most }) {
   return `The clock stepped back ${plural(count, 'time', 'times')}, by up to ${formatMs(most)} ms ` +
          '(the wall clock set back?): times are held where they were, so no call lasts less than nothing.';
 }
+
+/**
+ * What the calls cut short at a frame's mark say: CallBuilder's cutShort,
+ * the names as `shown` makes them.
+ */
+export function cutShortSaid({ count, byName }, shown = (name) => name) {
+  const most = [...byName].sort((a, b) => b[1] - a[1] || (a[0] < b[0] ? -1 : 1));
+  const named = most.slice(0, 5).map(([name, calls]) => `${shown(name)} (${calls})`).join(', ');
+  return `${plural(count, 'call was', 'calls were')} cut short at a frame (the clip that ran it removed, ` +
+         `or an exception): ${named}${most.length > 5 ? `, and ${most.length - 5} more functions` : ''}; ` +
+         'each ends at its last record.';
+}

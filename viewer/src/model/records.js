@@ -3,15 +3,16 @@
 //
 // A dump is the tracer's list in its string form: records joined by commas,
 // each "name Enter t" or "name Exit t", t in milliseconds since the movie
-// started, and "n Frame t" where a tracer marks the frames of the player.
-// A name may itself hold commas and spaces, so a record is known by its
-// end: the marker and a number.
+// started, "n Frame t" where a tracer marks the frames of the player, and
+// "text Trace t" where it records what the movie prints with trace(). A
+// name, or a text, may itself hold commas and spaces, so a record is known
+// by its end: the marker and a number.
 
 // The end of a record: its marker and its time. The marker and the time
 // hold no comma, so the last piece of a record, alone, says whether it
 // ends one.
-const RECORD_END = / (Enter|Exit|Frame) (-?\d+(?:\.\d+)?)$/;
-const MARKED = /^[\s\S]* (Enter|Exit|Frame) \S*$/;
+const RECORD_END = / (Enter|Exit|Frame|Trace) (-?\d+(?:\.\d+)?)$/;
+const MARKED = /^[\s\S]* (Enter|Exit|Frame|Trace) \S*$/;
 
 /**
  * The longest record read, in characters: text past it, with no record's
@@ -43,16 +44,20 @@ function simpleRecordAt(text, from, to) {
   if (text.startsWith(' Exit', at - 5) && at - 5 >= from) return at - 5;
   if (text.startsWith(' Enter', at - 6) && at - 6 >= from) return at - 6;
   if (text.startsWith(' Frame', at - 6) && at - 6 >= from) return at - 6;
+  if (text.startsWith(' Trace', at - 6) && at - 6 >= from) return at - 6;
   return -1;
 }
 
-// The marker's kind by its third letter: eNter, eXit, fRame.
-const KIND_BY_LETTER = { 110: 'Enter', 120: 'Exit', 114: 'Frame' };
+// The marker's kind by its second and third letters: En(ter), Ex(it),
+// Fr(ame), Tr(ace).
+const KIND_BY_LETTERS = { 69110: 'Enter', 69120: 'Exit', 70114: 'Frame', 84114: 'Trace' };
+const kindAt = (text, marker) => KIND_BY_LETTERS[text.charCodeAt(marker + 1) * 1000 + text.charCodeAt(marker + 2)];
 
 /**
  * Reads records from text that comes in pieces of any size, as a file or a
  * pipe gives it: `record(name, kind, time, start, end)`, kind 'Enter',
- * 'Exit' or 'Frame', [start, end) the record's place in the whole text; and
+ * 'Exit', 'Frame' or 'Trace', [start, end) the record's place in the whole
+ * text; and
  * `error(position, text)` for each piece that is no record, position being
  * the index the next record will have. Call end() after the last piece.
  */
@@ -150,7 +155,7 @@ export class RecordReader {
     }
     const marker = simpleRecordAt(buffer, from, to);
     if (marker >= 0) {
-      const kind = KIND_BY_LETTER[buffer.charCodeAt(marker + 2)];
+      const kind = kindAt(buffer, marker);
       return this.found(buffer, start, marker, kind, Number(buffer.slice(marker + kind.length + 2, to)), to);
     }
     const piece = buffer.slice(from, to);

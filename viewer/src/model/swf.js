@@ -201,6 +201,23 @@ export function tracerOf(body) {
   return { traced: true, collectsFromStart: collectInTags(tags) === true };
 }
 
+/**
+ * The stage's size in the movie's own pixels, { width, height }, from its
+ * bytes after the 8-byte header, inflated: the frame rectangle, in twips.
+ */
+export function stageOf(body) {
+  const bits = body[0] >> 3;
+  let at = 5;
+  const value = () => {
+    let read = 0;
+    for (let i = 0; i < bits; i++, at++) read = (read << 1) | ((body[at >> 3] >> (7 - (at & 7))) & 1);
+    // Signed, as the rectangle's values are.
+    return bits && read & (1 << (bits - 1)) ? read - (1 << bits) : read;
+  };
+  const [xMin, xMax, yMin, yMax] = [value(), value(), value(), value()];
+  return { width: (xMax - xMin) / 20, height: (yMax - yMin) / 20 };
+}
+
 /** Frames a second, from a movie's bytes after the 8-byte header, inflated. */
 export function frameRateOf(body) {
   const rectangleBits = 5 + 4 * (body[0] >> 3);

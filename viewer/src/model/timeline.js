@@ -10,18 +10,20 @@
 
 const MICROSECONDS = 1000;
 
-// Marks a call whose enter or exit was not recorded, as the page shows it.
+// Marks a call whose enter or exit was not recorded, as the page shows it,
+// and one cut short at a frame's mark.
 function incomplete(call) {
-  return !call.enterSeen || !call.exitSeen
-    ? { enterRecorded: call.enterSeen, exitRecorded: call.exitSeen } : undefined;
+  if (call.enterSeen && call.exitSeen) return undefined;
+  return { enterRecorded: call.enterSeen, exitRecorded: call.exitSeen, ...(call.cutShort ? { cutShort: true } : {}) };
 }
 
 /**
  * A listener of CallBuilder that hands `emit` each event as
- * { ph: 'B'|'E', name, ts, args, early }: ts in microseconds, distinct and
+ * { ph: 'B'|'E'|'i', name, ts, args, early }: ts in microseconds, distinct and
  * rising in the order of the records, but for the begin of a call that
  * began before the records (early), which comes when its exit does and is
- * dated before every other. Each frame that the tracer marked comes as
+ * dated before every other; 'i' is a line the movie printed with trace().
+ * Each frame that the tracer marked comes as
  * { ph: 'X', frame: true, name, ts, dur } once the next mark (or the last
  * record) ends it. Call finish() after the builder's.
  */
@@ -67,6 +69,11 @@ export class TimelineEvents {
 
   exit(call) {
     this.add('E', call, call.end, incomplete(call));
+  }
+
+  // A line the movie printed with trace(): an instant event at its time.
+  trace(text, time) {
+    this.add('i', { name: text }, time, undefined);
   }
 
   add(ph, call, time, args) {
@@ -125,7 +132,9 @@ export function chromeTraceText(write, names = (name) => name) {
                                         pid: 1, tid: FRAMES_TID })}`);
       return;
     }
-    const fields = { name: names(event.name), cat: 'actionscript', ph: event.ph, ts: event.ts, pid: 1, tid: 1 };
+    const fields = event.ph === 'i'
+      ? { name: event.name, cat: 'trace', ph: 'i', s: 't', ts: event.ts, pid: 1, tid: 1 }
+      : { name: names(event.name), cat: 'actionscript', ph: event.ph, ts: event.ts, pid: 1, tid: 1 };
     if (event.args) fields.args = event.args;
     pending.push((count++ ? ',' : '') + JSON.stringify(fields));
     if (pending.length >= 4096) {
@@ -165,7 +174,7 @@ export class SpeedscopeEvents {
 
   add({ ph, name, ts, early, frame: isFrame }) {
     // Its evented profiles hold calls only.
-    if (isFrame) return;
+    if (isFrame || ph === 'i') return;
     let frame = this.frames.get(name);
     if (frame === undefined) {
       frame = this.frameNames.length;

@@ -5,7 +5,7 @@ import { basename, join } from 'node:path';
 import { readFile, writeFile } from 'node:fs/promises';
 import { createInflate, constants as zlib } from 'node:zlib';
 import { StepError, findFlasm, findVimbrel, runProgram } from './tools.js';
-import { MOST_INFLATED, declaredLength, frameRateOf, inflateLimit, movieSignature, tracerOf,
+import { MOST_INFLATED, declaredLength, frameRateOf, inflateLimit, movieSignature, stageOf, tracerOf,
          tracerWatch } from '../model/swf.js';
 import { WorkQueue } from './work-queue.js';
 
@@ -55,7 +55,9 @@ async function movieBody(bytes, enough = () => false) {
       const piece = inflated.subarray(0, left);
       pieces.push(piece);
       left -= piece.length;
-      if (left === 0 || enough(piece)) break;
+      // Told of every piece, the last too.
+      const done = enough(piece);
+      if (left === 0 || done) break;
     }
   } catch {
     // A movie cut short: what inflated before the break is all we read.
@@ -73,15 +75,24 @@ export async function tracerInMovie(bytes) {
   return watch.seen ? tracerOf(Buffer.concat(pieces)) : { traced: false, collectsFromStart: false };
 }
 
-// The frame rate is in the first bytes after the frame's rectangle.
-const FRAME_RATE_WITHIN = 32;
+// The stage and the frame rate are in the first bytes.
+const HEADER_WITHIN = 32;
+
+/**
+ * The movie's frames a second and its stage's size in its own pixels, from
+ * its header: resolves to { frameRate, width, height }, or null for what
+ * is not a movie.
+ */
+export async function movieHeader(bytes) {
+  if (!movieSignature(bytes)) return null;
+  let size = 0;
+  const body = Buffer.concat(await movieBody(bytes, (piece) => (size += piece.length) >= HEADER_WITHIN));
+  return body.length ? { frameRate: frameRateOf(body), ...stageOf(body) } : null;
+}
 
 /** The movie's frames a second, from its header: resolves to null for what is not a movie. */
 export async function movieFrameRate(bytes) {
-  if (!movieSignature(bytes)) return null;
-  let size = 0;
-  const body = Buffer.concat(await movieBody(bytes, (piece) => (size += piece.length) >= FRAME_RATE_WITHIN));
-  return body.length ? frameRateOf(body) : null;
+  return (await movieHeader(bytes))?.frameRate ?? null;
 }
 
 /** Resolves to true for a movie that vimbrel traced: its blocks push '_tracer_'. */
@@ -91,13 +102,14 @@ export async function hasTracer(bytes) {
 
 /**
  * vimbrel's options for `options`: the clock, --collect-from-start,
- * --flush-every, --frames, --events, --only and --skip.
+ * --flush-every, --frames, --events, --trace-output, --only and --skip.
  */
 export function vimbrelOptions({ clock = 'date', collectFromStart = false, flushEvery = 0, frames = false,
-                                 events = false, only = [], skip = [] } = {}) {
+                                 events = false, traceOutput = false, only = [], skip = [] } = {}) {
   return [`--clock=${clock}`, ...(collectFromStart ? ['--collect-from-start'] : []),
           ...(flushEvery > 0 ? [`--flush-every=${flushEvery}`] : []),
           ...(frames ? ['--frames'] : []), ...(events ? ['--events'] : []),
+          ...(traceOutput ? ['--trace-output'] : []),
           ...only.flatMap((pattern) => ['--only', pattern]),
           ...skip.flatMap((pattern) => ['--skip', pattern])];
 }

@@ -36,7 +36,11 @@ const frame = new MovieFrame(box, { url: movie.href, base: new URL('.', movie).h
     if (window.vimbrelHandOver) window.vimbrelHandOver(command, text);
     else (command === 'save' ? capture.dumps : capture.pieces).push(text);
   },
-  trace: (line) => capture.traces.push(line),
+  // What the movie prints with trace(), for vimbrel-capture's output.txt.
+  trace: (line) => {
+    if (window.vimbrelOutput) window.vimbrelOutput(line);
+    else capture.traces.push(line);
+  },
   tick: (time, count, wasm) => {
     capture.ticks.push(time);
     if (count !== undefined) capture.count = count;

@@ -7,7 +7,8 @@ import { request } from './dump-worker-client.js';
 // A blob handed to another tab or a download is let go after this long.
 const BLOB_MS = 60000;
 
-function download(filename, blob) {
+/** Downloads `blob` as `filename`. */
+export function download(filename, blob) {
   const link = document.createElement('a');
   link.href = URL.createObjectURL(blob);
   link.download = filename;

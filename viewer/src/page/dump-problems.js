@@ -1,8 +1,8 @@
 // The Problems tab: what of the dump could not be used as it stands:
-// pieces that are no record, records that do not pair up, a clock that
-// stepped back, a session cut short.
+// pieces that are no record, calls cut short at a frame, records that do
+// not pair up, a clock that stepped back, a session cut short.
 
-import { clockBackSaid } from '../model/format.js';
+import { clockBackSaid, cutShortSaid } from '../model/format.js';
 
 // A line that says what went wrong, and the list of each under it.
 function problemList(title, items, count) {
@@ -32,10 +32,17 @@ export function showProblems(box, model) {
     found.push(problemList(`${model.errorCount} piece(s) of the dump are no record:`,
       model.errors.map((e) => `after record ${e.position}: ${JSON.stringify(e.text)}`), model.errorCount));
   }
+  if (model.cutShort.count) {
+    const note = document.createElement('p');
+    note.className = 'warning cut-short';
+    note.textContent = cutShortSaid(model.cutShort);
+    found.push(note);
+  }
   if (model.anomalyCount) {
-    found.push(problemList(`${model.anomalyCount} enter/exit record(s) do not pair up: most likely ` +
-      'functions left by an exception (throw), which records no exit; their calls are closed where the ' +
-      'records go on.', model.anomalies.map((a) => a.text), model.anomalyCount));
+    found.push(problemList(`${model.anomalyCount} enter/exit record(s) do not pair up: calls left by an ` +
+      'exception (throw), or cut short when the clip that ran them was removed (a gotoAndPlay), which ' +
+      'record no exit; their calls are closed where the records go on, or at the next frame\'s mark.',
+      model.anomalies.map((a) => a.text), model.anomalyCount));
   }
   if (model.clockBack.count) {
     const note = document.createElement('p');

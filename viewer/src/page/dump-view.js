@@ -7,13 +7,15 @@
 
 import { analyseRange, callOrder } from '../model/call-analysis.js';
 import { formatMs } from '../model/format.js';
+import { writeInput } from '../model/input-format.js';
 import { bottomUpView } from './bottom-up-view.js';
 import { CallDetails } from './call-details.js';
 import { callTreeView } from './call-tree-view.js';
 import { showProblems } from './dump-problems.js';
 import { dumpTabs } from './dump-tabs.js';
 import { listen, request, tell } from './dump-worker-client.js';
-import { offerExports } from './downloads.js';
+import { OutputView } from './output-view.js';
+import { download, offerExports } from './downloads.js';
 import { Find } from './find.js';
 import { FlameChart } from './flame-chart.js';
 import { FunctionTableView } from './function-table-view.js';
@@ -126,6 +128,7 @@ export class DumpView {
     this.table = new FunctionTableView(view.querySelector('.tab[data-tab="functions"]'), { on: {
       select: (name) => select({ function: name, call: -1, path: null }),
     } });
+    this.table.setCutShort(model.cutShort.byName);
     this.callTree = callTreeView(view.querySelector('.tab[data-tab="call-tree"]'), { on: {
       select: (names) => select({ path: { kind: 'top-down', names }, function: names.at(-1), call: -1 }),
     } });
@@ -135,11 +138,19 @@ export class DumpView {
     this.sandwich = new SandwichView(view.querySelector('.tab[data-tab="sandwich"]'), { on: {
       select: (path) => select({ path, call: -1 }),
     } });
+    new OutputView(view.querySelector('.tab[data-tab="output"]'), model, { on: {
+      select: (id) => {
+        this.chart.zoomTo(id);
+        select({ call: id, function: model.names[model.calls.name[id]], path: null });
+      },
+    } });
+    if (model.traces.count) view.querySelector('.tab-button[data-tab="output"]').dataset.lines = String(model.traces.count);
     // Records carry times when they are not all of one millisecond.
     const axis = this.link?.axis ?? (model.lastTime > model.firstTime ? 'time' : 'sequence');
     view.querySelector('.axis').value = axis;
     this.chart = new FlameChart(view.querySelector('.chart'), view.querySelector('.tracks'), model.calls, model.names, {
-      frames: model.frames, records, end: records ? model.lastTime - model.firstTime : 0, budget: this.budget, axis,
+      frames: model.frames, traces: model.traces, records, end: records ? model.lastTime - model.firstTime : 0,
+      budget: this.budget, axis,
       on: {
         call: (id) => select({ call: id, function: model.names[model.calls.name[id]], path: null }),
         range: (range) => select({ range, frame: -1 }),
@@ -344,6 +355,14 @@ export class DumpView {
     });
     said();
     box.hidden = false;
+  }
+
+  /** Offers for download the input played into the movie until this dump (`frames`: input-format.js's). */
+  offerInput(frames) {
+    const button = this.view.querySelector('.download-input');
+    button.hidden = false;
+    button.onclick = () => download(`input-dump-${this.number}.json`, new Blob([writeInput(frames)],
+                                                                              { type: 'application/json' }));
   }
 
   /** Puts the keyboard in Find. */

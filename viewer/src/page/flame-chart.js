@@ -15,7 +15,7 @@ import { formatMs } from '../model/format.js';
 import { clearedCanvas } from './canvas.js';
 import { FlameRows } from './flame-rows.js';
 import { Viewport } from './flame-viewport.js';
-import { ROW, RULER, colours, drawFlame } from './flame-drawing.js';
+import { ROW, RULER, colours, drawFlame, drawTraceMarks } from './flame-drawing.js';
 import { FrameTrack } from './frame-track.js';
 import { Overview } from './overview.js';
 
@@ -27,13 +27,17 @@ export class FlameChart {
    * and above it, into `tracks`, the frames (`frames`, dump-tables'
    * framesTable, of a dump of `records` records; those over `budget` ms
    * marked) and an overview of the whole trace, its last record `end` ms
-   * after the first. `on` hears what the pointer and the keys select:
+   * after the first; the lines the movie printed with trace() (`traces`,
+   * dump-tables' tracesTable) are marked on their calls' rows. `on` hears what the pointer and the keys select:
    * call(id), range([from, to] or null), frame(i), view() when the view
    * moves.
    */
-  constructor(box, tracks, calls, names, { on = {}, frames = null, records = 0, end = 0, budget = 1000 / 30,
-                                          axis = 'sequence' } = {}) {
+  constructor(box, tracks, calls, names, { on = {}, frames = null, traces = null, records = 0, end = 0,
+                                          budget = 1000 / 30, axis = 'sequence' } = {}) {
     this.box = box;
+    // The lines the movie printed with trace(), marked on their calls' rows.
+    this.traces = traces?.count ? traces : null;
+    this.traceDepths = null;
     this.calls = calls;
     this.names = names;
     this.on = on;
@@ -106,6 +110,10 @@ export class FlameChart {
       width, height, rows: this.rows, viewport, names: this.names, colourOf: this.colourOf, lit: this.lit,
       selected: this.selected, range: this.range, origin: this.calls.origin,
     });
+    if (this.traces) {
+      this.traceDepths ??= Int32Array.from(this.traces.call, (call) => (call < 0 ? 0 : this.rows.depthOf(call)));
+      drawTraceMarks(context, { width, height, rows: this.rows, viewport, traces: this.traces, depths: this.traceDepths });
+    }
     this.depthNote.textContent = rows > lastRow - firstRow
       ? `Depths ${firstRow + 1} to ${lastRow} of ${rows}: the wheel scrolls them.`
       : `The calls nest ${rows} deep.`;

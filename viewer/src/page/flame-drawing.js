@@ -3,6 +3,7 @@
 // that a million calls draw as fast as a hundred.
 
 import { formatMs } from '../model/format.js';
+import { firstIndex } from '../model/search.js';
 
 export const ROW = 18;
 export const RULER = 18;
@@ -163,5 +164,29 @@ function drawRuler(context, { viewport, width, origin }) {
     const label = viewport.axis === 'time' ? `${formatMs(+(value + origin).toFixed(6), { fine: true })} ms`
       : `#${Math.round(value) + 1}`;
     context.fillText(label, x + 3, RULER / 2 - 1);
+  }
+}
+
+const TRACE_COLOUR = '#10131a';
+
+/**
+ * Marks on the chart the lines the movie printed with trace(): a tick on
+ * the row of the call that printed each (the top row for none), where it
+ * was printed. `traces` are dump-tables.js's, `depths` the row of each.
+ */
+export function drawTraceMarks(context, { width, height, rows, viewport, traces, depths }) {
+  const [v0, v1] = viewport.view;
+  const scale = width / (v1 - v0);
+  const at = rows.axis === 'time' ? traces.time : traces.record;
+  context.fillStyle = TRACE_COLOUR;
+  let drawn = -1;
+  for (let i = firstIndex(traces.count, (k) => at[k] >= v0); i < traces.count && at[i] <= v1; i++) {
+    const x = Math.floor((at[i] - v0) * scale);
+    const y = RULER + depths[i] * ROW - viewport.top;
+    if (y < RULER || y > height) continue;
+    // Many lines in a pixel make one mark.
+    if (x === drawn) continue;
+    drawn = x;
+    context.fillRect(x, y, 2, 5);
   }
 }

@@ -56,6 +56,12 @@ export class FunctionTableView {
     this.fill();
   }
 
+  /** Marks the functions with calls cut short at a frame: `counts`, a Map of names to their number. */
+  setCutShort(counts) {
+    this.cutShort = counts;
+    this.fill();
+  }
+
   /** Marks the functions in `found` (a Set of names, or null). */
   setFound(found) {
     this.found = found;
@@ -97,6 +103,14 @@ export class FunctionTableView {
         const td = document.createElement('td');
         td.textContent = String(value);
         tr.append(td);
+      }
+      const cut = this.cutShort?.get(row.name);
+      if (cut) {
+        const mark = document.createElement('span');
+        mark.className = 'cut-short-mark';
+        mark.textContent = `${cut} cut short`;
+        mark.title = `${cut} of its calls were cut short at a frame: the clip that ran them removed, or an exception`;
+        tr.firstElementChild.append(mark);
       }
       return tr;
     }));

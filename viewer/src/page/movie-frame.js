@@ -35,12 +35,14 @@ export function refusedFetch(url, method, movie) {
 /**
  * Plays `url` (base: where what it loads by a relative path is) in a frame
  * put into `container`. `on` hears what comes from the movie:
- *   playing()              it began to play
+ *   playing(time)          it began to play
  *   loaded()               Ruffle took it
  *   failed(message)        Ruffle could not play it
  *   command(command, text) an FSCommand "save" or "records"
  *   F12()                  F12 released over it
  *   trace(line)            a line of its trace()
+ *   input(event, time)     input a person gave it, as input-format.js
+ *                          writes it (keys as the browser names them)
  *   tick(time, count, wasm), mark(time)  its calls of vimbrelTick and
  *                          vimbrelMark (with `clock`: the capture's test
  *                          movies), time in this page's performance.now()
@@ -98,7 +100,12 @@ export class MovieFrame {
       case 'command':
         if ((data.command === 'save' || data.command === 'records') && text(data.text)) on.command?.(data.command, data.text);
         break;
-      case 'playing': on.playing?.(); break;
+      case 'playing': on.playing?.(number(data.at) ? data.at - performance.timeOrigin : performance.now()); break;
+      case 'input':
+        if (number(data.at) && data.event && typeof data.event === 'object') {
+          on.input?.(data.event, data.at - performance.timeOrigin);
+        }
+        break;
       case 'loaded': on.loaded?.(); break;
       case 'F12': on.F12?.(); break;
       case 'failed': if (text(data.message)) on.failed?.(data.message); break;

@@ -7,6 +7,7 @@ import { tell } from './dump-worker-client.js';
 import { MovieFrame } from './movie-frame.js';
 import { fetchOwn, say, sayProblem } from './page-status.js';
 import { frameRateOf, inflateLimit, movieSignature, tracerOf, tracerWatch } from '../model/swf.js';
+import { recordedEvent } from '../model/input-format.js';
 
 const playerBox = document.querySelector('#player');
 const pane = document.querySelector('#movie-pane');
@@ -34,6 +35,11 @@ class MovieSession {
     this.number = ++movieCount;
     // A frame's budget in ms, by the movie's frame rate.
     this.budget = frameRate > 0 ? 1000 / frameRate : undefined;
+    // The input a person gives the movie, by frame since it began to play,
+    // at its frame rate: what the capture plays again (--input).
+    this.frameMs = this.budget ?? 1000 / 30;
+    this.began = null;
+    this.input = [];
     this.collecting = null;
     this.ended = false;
     this.active = collectsFromStart;
@@ -48,6 +54,28 @@ class MovieSession {
     indicator.textContent = (this.active
       ? `Collecting${this.records ? `: ${this.records} records handed over so far` : ''}. F12 stops and sends the records.`
       : 'Not collecting. F12 starts.') + (sent ? ' (F12 sent to the movie.)' : '');
+  }
+
+  playing(time) {
+    this.began ??= time;
+  }
+
+  // Input given to the movie, kept in the order it came, with its frame.
+  given(raw, time) {
+    const event = recordedEvent(raw);
+    if (event && this.began !== null && !this.ended) {
+      this.input.push({ frame: Math.max(0, Math.floor((time - this.began) / this.frameMs)), event });
+    }
+  }
+
+  // The input so far, frame by frame.
+  inputFrames() {
+    const frames = [[]];
+    for (const { frame, event } of this.input) {
+      while (frames.length <= frame) frames.push([]);
+      frames[frame].push(event);
+    }
+    return frames;
   }
 
   // F12 released over the player, by a key or by our button: the tracer
@@ -81,6 +109,8 @@ class MovieSession {
     this.active = false;
     this.records = 0;
     this.show();
+    // What was played until this save, to be played again by the capture.
+    dump.offerInput(this.inputFrames());
     tell({ type: 'save', dump: dump.number, movie: this.number, text, title: dump.title });
   }
 
@@ -135,7 +165,7 @@ async function inflated(bytes) {
 // Resolves to a URL of it, or to null when that failed.
 async function tracedCopy(bytes, label) {
   say(`Tracing ${label}: the server looks for a tracer and, without one, adds it ` +
-      '(flasm -d, vimbrel --clock=date --flush-every=50000 --frames --events, flasm -a)...');
+      '(flasm -d, vimbrel --clock=date --flush-every=50000 --frames --events --trace-output, flasm -a)...');
   let response;
   try {
     response = await fetch('trace?clock=date', {
@@ -213,6 +243,8 @@ export async function loadMovie(source, label) {
             : 'Click it, then press F12 to start collecting.'));
     },
     failed: (message) => sayProblem(`Could not play ${label}`, message),
+    playing: (time) => session.playing(time),
+    input: (raw, time) => session.given(raw, time),
     command: (command, text) => {
       console.log(`[fscommand] ${command}`);
       session.handOver(command, text);

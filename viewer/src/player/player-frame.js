@@ -3,7 +3,8 @@
 // ExternalInterface) run here, and reach neither the viewer's page nor any
 // site. The page that holds the frame gives it one port; through it go
 // the movie's FSCommands, F12, what Ruffle fetches (the page fetches it,
-// from its own origin only) and, for the capture, a clock and its ticks.
+// from its own origin only), the input a person gives the movie, what it
+// prints with trace() and, for the capture, a clock and its ticks.
 //
 // A plain script, not a module: a sandboxed frame loads modules as another
 // site's. What it calls is taken now, before the movie can change it.
@@ -74,6 +75,38 @@
     window.vimbrelMark = () => tell({ type: 'mark', at: timeOrigin + now() });
   }
 
+  // What a person gives the movie, for the page to keep as input the
+  // capture can play again: positions in the movie's own pixels.
+  function watchInput(player) {
+    const stagePoint = (event) => {
+      const box = player.getBoundingClientRect();
+      const { width, height } = player.ruffle().metadata ?? {};
+      if (!width || !height) return null;
+      const scale = Math.min(box.width / width, box.height / height);
+      const x = (event.clientX - box.left - (box.width - width * scale) / 2) / scale;
+      const y = (event.clientY - box.top - (box.height - height * scale) / 2) / scale;
+      return [Math.round(x * 100) / 100, Math.round(y * 100) / 100];
+    };
+    const told = (event) => tell({ type: 'input', at: timeOrigin + now(), event });
+    const button = (event) => ['Left', 'Middle', 'Right'][event.button] ?? 'Left';
+    const pointer = (type) => (event) => {
+      const pos = stagePoint(event);
+      if (pos) told({ type, pos, ...(type === 'MouseMove' ? {} : { btn: button(event) }) });
+    };
+    player.addEventListener('pointermove', pointer('MouseMove'), true);
+    player.addEventListener('pointerdown', pointer('MouseDown'), true);
+    player.addEventListener('pointerup', pointer('MouseUp'), true);
+    player.addEventListener('wheel', (event) => told({ type: 'MouseWheel', pixels: -event.deltaY }), true);
+    for (const [name, type] of [['keydown', 'KeyDown'], ['keyup', 'KeyUp']]) {
+      document.addEventListener(name, (event) => {
+        // F12 is the tracer's, not the movie's.
+        if (event.code !== 'F12' && event.keyCode !== 123) told({ type, key: event.key, code: event.code });
+      }, true);
+    }
+    player.addEventListener('focus', () => told({ type: 'FocusGained' }), true);
+    player.addEventListener('blur', () => told({ type: 'FocusLost' }), true);
+  }
+
   function pressF12(player) {
     player.focus();
     for (const type of ['keydown', 'keyup']) {
@@ -97,7 +130,8 @@
     player.style.height = '100%';
     player.style.display = 'block';
     document.body.append(player);
-    player.addEventListener('loadedmetadata', () => tell({ type: 'playing' }));
+    player.addEventListener('loadedmetadata', () => tell({ type: 'playing', at: timeOrigin + now() }));
+    watchInput(player);
     document.addEventListener('keyup', (event) => {
       if (event.code === 'F12' || event.keyCode === 123) tell({ type: 'F12' });
     }, true);

@@ -12,7 +12,7 @@ import { fail } from './failure.js';
 /** What the copies of the movie, and of every movie it loads, are traced with. */
 export function tracing(options) {
   return { clock: options.clock, collectFromStart: true, flushEvery: options.flushEvery,
-           frames: options.frames, events: options.events,
+           frames: options.frames, events: options.events, traceOutput: options.traceOutput,
            only: options.only, skip: options.skip,
            flasm: options.flasm, vimbrel: options.vimbrel, toolTimeout: options.toolTimeout };
 }

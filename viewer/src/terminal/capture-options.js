@@ -2,39 +2,49 @@
 // the folder served for it. A problem is a Failure with status 2 for the
 // command line, 1 for the movie.
 
-import { open, realpath, stat } from 'node:fs/promises';
+import { open, readFile, realpath, stat } from 'node:fs/promises';
 import { dirname, isAbsolute, relative, sep } from 'node:path';
 import { fail } from './failure.js';
 import { CLOCKS, FLUSH_EVERY, TOOL_TIMEOUT } from '../node/trace-movie.js';
 import { TOOL_TIMEOUT_PROBLEM, parseToolTimeout } from '../node/lifetime.js';
 import { moviePath } from '../server/movie-folder.js';
 import { CommandLineError, readCommandLine } from '../node/command-line.js';
+import { readInput } from '../model/input-format.js';
 
-export const USAGE = `usage: vimbrel-capture MOVIE.swf [--seconds N] [--out DIR] [--keep DIR] [--root DIR]
-                       [--no-stand-ins] [--clock=date|getTimer] [--flush-every N]
-                       [--no-frames] [--no-events] [--chrome] [--all]
+export const USAGE = `usage: vimbrel-capture MOVIE.swf [--seconds N] [--input FILE] [--out DIR] [--keep DIR]
+                       [--root DIR] [--no-stand-ins] [--clock=date|getTimer] [--flush-every N]
+                       [--no-frames] [--no-events] [--no-trace-output] [--chrome] [--all]
                        [--only PATTERN]... [--skip PATTERN]...
                        [--flasm PATH] [--vimbrel PATH] [--tool-timeout SECONDS]
 
 Plays MOVIE.swf in Ruffle in headless Chromium for N seconds (10), from its
 own folder, then releases F12 and waits for the records it sends. Writes
-DIR/dump.txt (the records as sent) and DIR/trace.json (Chrome Trace Event
-JSON) in DIR (the current folder), and prints the table of functions:
-the 25 that took longest.
+DIR/dump.txt (the records as sent), DIR/trace.json (Chrome Trace Event
+JSON) and DIR/output.txt (the lines the movie printed with trace()) in DIR
+(the current folder), and prints the table of functions: the 25 that took
+longest.
 
 A movie that vimbrel has not traced is traced first, as a copy in a
 temporary folder, to collect from its start and hand its records over as
-it goes, marking frames and tracing the code outside functions too:
-flasm -d, vimbrel --clock=date --collect-from-start --flush-every=50000
---frames --events, flasm -a. So is every movie it loads from its
+it goes, marking frames, tracing the code outside functions too and
+recording what it prints: flasm -d, vimbrel --clock=date
+--collect-from-start --flush-every=50000 --frames --events
+--trace-output, flasm -a. So is every movie it loads from its
 folder, when it asks for it. The records are written to dump.txt as they
 come. The folder is served read-only, and
 nothing is written to it. A movie that comes traced is played as it is:
 F12 is released when it runs, to start collecting, and at the end; once,
 at the end, when it was traced to collect from its start.
 
-  --seconds N       how long the movie plays while it records
-  --out DIR         where dump.txt and trace.json go
+  --seconds N       how long the movie plays while it records (without it,
+                    as long as --input lasts, and 10 at least)
+  --input FILE      play the input of FILE into the movie while it records:
+                    a JSON list of events as Ruffle's tests keep them
+                    (input.json: MouseMove, MouseDown, MouseUp, MouseWheel,
+                    KeyDown, KeyUp, TextInput, FocusGained, FocusLost and
+                    Wait, which ends a frame's input), at the movie's frame
+                    rate; the viewer's page saves what you play as such
+  --out DIR         where dump.txt, trace.json and output.txt go
   --keep DIR        keep the traced copy of MOVIE.swf there, with its .flm,
                     .tmp and .fln
   --root DIR        serve DIR, not the movie's own folder: for movies that
@@ -52,6 +62,9 @@ at the end, when it was traced to collect from its start.
                     where each frame of the player begins
   --no-events       trace the copy without --events: frame scripts and
                     button and clip handlers are not traced
+  --no-trace-output trace the copy without --trace-output: what the movie
+                    prints with trace() is not recorded (output.txt has it
+                    all the same)
   --all             print every function in the table, not only the 25
                     that took longest
   --chrome          write trace.json however many records came (past
@@ -83,6 +96,7 @@ const pattern = { value: 'a pattern', multiple: true };
 // The options, as readCommandLine takes them.
 const OPTIONS = {
   '--help': {}, '-h': {}, '--no-stand-ins': {}, '--chrome': {}, '--all': {}, '--no-frames': {}, '--no-events': {},
+  '--no-trace-output': {}, '--input': { value: 'a file' },
   '--seconds': { value: 'a number of seconds', read: seconds },
   '--tool-timeout': { value: 'a number of seconds', read: (text) => parseToolTimeout(text) ?? undefined,
                       problem: () => TOOL_TIMEOUT_PROBLEM },
@@ -114,10 +128,12 @@ export function parseArguments(argv) {
   if (words.length === 0) fail(`no movie given\n\n${USAGE}`, 2);
   if (words.length > 1) fail(`one movie at a time\n\n${USAGE}`, 2);
   return {
-    movie: words[0], seconds: given['--seconds'] ?? 10, out: given['--out'] ?? '.', keep: given['--keep'] ?? null,
+    movie: words[0], seconds: given['--seconds'] ?? null, input: given['--input'] ?? null,
+    out: given['--out'] ?? '.', keep: given['--keep'] ?? null,
     root: given['--root'] ?? null, clock: given['--clock'] ?? 'date', standIns: !given['--no-stand-ins'],
     chrome: Boolean(given['--chrome']), all: Boolean(given['--all']),
     flushEvery: given['--flush-every'] ?? FLUSH_EVERY, frames: !given['--no-frames'], events: !given['--no-events'],
+    traceOutput: !given['--no-trace-output'],
     flasm: given['--flasm'] ?? null, vimbrel: given['--vimbrel'] ?? null,
     toolTimeout: given['--tool-timeout'] ?? TOOL_TIMEOUT, only: given['--only'] ?? [], skip: given['--skip'] ?? [],
   };
@@ -149,3 +165,36 @@ export async function servedFolder(options) {
   return { root, movie, url: moviePath(way.split(sep).join('/')) };
 }
 
+
+/** How long the movie plays unless --seconds says. */
+export const SECONDS = 10;
+
+/**
+ * The input that --input names, to play at the movie's `header` (its frame
+ * rate and stage, trace-movie.js's movieHeader): { frames, frameRate,
+ * stage }, or null without --input. Fails naming the event that cannot be
+ * sent.
+ */
+export async function inputToPlay(options, header) {
+  if (options.input === null) return null;
+  let text;
+  try {
+    text = await readFile(options.input, 'utf8');
+  } catch (error) {
+    fail(`--input ${options.input}: ${error.code === 'ENOENT' ? 'no such file' : error.message}`, 2);
+  }
+  let frames;
+  try {
+    frames = readInput(text);
+  } catch (error) {
+    fail(`--input ${options.input}: ${error.message}`, 2);
+  }
+  if (!header?.frameRate) fail(`${options.movie} says no frame rate, at which to play --input`);
+  return { frames, frameRate: header.frameRate, stage: { width: header.width, height: header.height } };
+}
+
+/** How long the movie plays: --seconds, else as long as its input lasts, and SECONDS at least. */
+export function recordingSeconds(options, input) {
+  if (options.seconds !== null) return options.seconds;
+  return input ? Math.max(SECONDS, Math.ceil(input.frames.length / input.frameRate) + 1) : SECONDS;
+}

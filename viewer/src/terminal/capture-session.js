@@ -7,6 +7,7 @@ import { fail } from './failure.js';
 import { launchBrowser } from '../node/headless-chromium.js';
 import { missedFilesSaid } from '../node/file-messages.js';
 import { serve } from '../server/http-server.js';
+import { playInput } from './input-player.js';
 
 const LOAD_SECONDS = 30;
 const SAVE_SECONDS = 10;
@@ -36,22 +37,28 @@ export async function startBrowser() {
  * Plays the movie of `served` (servedFolder's) in `browser` for
  * `options.seconds`, with `movies` (a MovieFolder) served: `releases` is 2
  * for a tracer that waits for F12 to collect, 1 for one that collects from
- * its start. What it hands over goes to `dump` (a DumpFile) as it comes;
+ * its start. With `input` ({ frames, frameRate, stage }: input-player.js's)
+ * it plays that input into the movie meanwhile. What the movie prints
+ * with trace() goes to `dump` too. What it hands over goes to `dump` (a DumpFile) as it comes;
  * `progress(text)` hears what is going on, `say(text)` what is worth a
  * line of its own. Resolves to the seconds from the last F12 to the save.
  */
-export async function playAndCollect({ browser, options, served, movies, releases, dump, progress, say }) {
+export async function playAndCollect({ browser, options, served, movies, releases, dump, progress, say,
+                                      input = null }) {
   const server = await serve(0, '127.0.0.1', { movies });
   try {
     const page = await browser.newPage({ viewport: { width: 820, height: 620 } });
     const origin = `http://127.0.0.1:${server.address().port}`;
     await refuseOtherSites(page, origin, say);
-    // Playwright offers the binding to every frame: only our page's call is taken.
+    // Playwright offers the bindings to every frame: only our page's calls are taken.
     await page.exposeBinding('vimbrelHandOver', ({ frame }, command, text) => {
       if (frame === page.mainFrame() && typeof command === 'string' && typeof text === 'string') {
         return dump.take(command, text);
       }
       return undefined;
+    });
+    await page.exposeBinding('vimbrelOutput', ({ frame }, line) => {
+      if (frame === page.mainFrame() && typeof line === 'string') dump.takeOutput(line);
     });
     // Ruffle says why a movie does not load, or plays only in part, only on
     // the console.
@@ -77,19 +84,27 @@ export async function playAndCollect({ browser, options, served, movies, release
     if (ruffleError) fail(`Ruffle could not load ${options.movie}: ${ruffleError}`);
     if (state.state === 'failed') fail(`Ruffle could not load ${options.movie}: ${state.error}`);
 
-    // The movie has the keyboard once clicked; a tracer that waits for F12
-    // exists once its first frame has run.
+    // The movie has the keyboard once clicked, or focused: played input
+    // has no click of ours in it. A tracer that waits for F12 exists once
+    // its first frame has run.
     const player = moviePlayer(page);
-    await player.click();
+    if (!input) await player.click();
     await player.focus();
     if (releases === 2) {
       await sleep(SETTLE_MS);
       await releaseF12(page);
     }
+    let recording = true;
+    const played = input ? playInput(page, player, input.frames, { frameRate: input.frameRate, stage: input.stage,
+                                                                    stopped: () => !recording }) : null;
     for (let left = options.seconds; left > 0; left -= 1) {
-      progress(`recording: ${Math.ceil(left)} s left` + (dump.pieces ? `, ${dump.records} records so far` : ''));
+      progress(`recording: ${Math.ceil(left)} s left` + (dump.pieces ? `, ${dump.records} records so far` : '') +
+               (input ? ', playing its input' : ''));
       await sleep(Math.min(left, 1) * 1000);
     }
+    recording = false;
+    await played;
+    await player.focus();
     const released = Date.now();
     await releaseF12(page);
     progress('waiting for the dump');

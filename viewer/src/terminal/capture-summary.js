@@ -25,7 +25,9 @@ export function captureSummary({ options, analysis, dump, waited, frameRate, say
         'and clip handlers is traced too.'));
   }
   const dumpPath = resolve(options.out, 'dump.txt');
-  say(`wrote ${dumpPath}` + (dump.traceSkipped ? '' : ` and ${resolve(options.out, 'trace.json')}`));
+  say(`wrote ${dumpPath}` + (dump.traceSkipped ? '' : `, ${resolve(options.out, 'trace.json')}`) +
+      ` and ${resolve(options.out, 'output.txt')} (${dump.lines} ${dump.lines === 1 ? 'line' : 'lines'} ` +
+      'the movie printed with trace())');
   say('open dump.txt on the viewer\'s page (cd viewer && npm start, then choose it on http://127.0.0.1:8080/), ' +
       `or read it with vimbrel-report ${dumpPath} --tree` +
       (analysis.frames && frameRate ? ` --frame-rate ${frameRate}` : '') +

@@ -1,7 +1,9 @@
 // Where vimbrel-capture keeps what a movie hands over: dump.txt, written
 // as the records arrive ("records" while the tracer collects, then its
 // "save"), and trace.json and the table of functions, made as they arrive
-// too, so that no part of a long session is held in memory at once. Past
+// too, so that no part of a long session is held in memory at once; and
+// output.txt, the lines the movie printed with trace(), one a line, as
+// Ruffle's tests keep them. Past
 // EXPORT_RECORDS records trace.json is given up, unless asked for: Chrome
 // trace readers cannot open JSON that large.
 
@@ -36,12 +38,22 @@ export class DumpFile {
     this.report = new DumpReport([this.timeline]);
     this.written = false;
     this.finished = false;
+    // output.txt: the movie's trace() lines, written however many come.
+    this.output = null;
+    this.lines = 0;
     this.pieces = 0;
     this.saved = false;
     // Pieces are taken one after the other, in the order they came.
     this.queue = Promise.resolve();
     this.onSave = null;
     this.whenSaved = new Promise((done) => { this.onSave = done; });
+  }
+
+  /** Takes a line the movie printed with trace(), for output.txt. */
+  takeOutput(line) {
+    this.output ??= new OutputFile(join(this.folder, 'output.txt'));
+    this.lines += 1;
+    this.output.write(`${line}\n`);
   }
 
   /** Takes what the movie handed over: `command` 'records' or 'save'. */
@@ -109,7 +121,8 @@ export class DumpFile {
       this.closeTrace();
       this.trace?.write(this.pending.join(''));
       this.pending = [];
-      await Promise.all([this.dump.close(), this.trace?.close()]);
+      this.output ??= new OutputFile(join(this.folder, 'output.txt'));
+      await Promise.all([this.dump.close(), this.trace?.close(), this.output.close()]);
       this.finished = true;
       return report;
     } catch (error) {

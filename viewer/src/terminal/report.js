@@ -8,7 +8,7 @@ import { pathTree } from '../model/path-tree.js';
 import { FrameStats } from '../model/frame-stats.js';
 import { RecordReader } from '../model/records.js';
 import { printableName } from '../node/printable.js';
-import { clockBackSaid, formatMs, plural } from '../model/format.js';
+import { clockBackSaid, cutShortSaid, formatMs, plural } from '../model/format.js';
 
 
 // The calls folded into the one call tree as they open and close.
@@ -43,15 +43,23 @@ class FoldedCalls {
  * many pieces are no record. `others` are further listeners of the calls
  * (see CallBuilder).
  */
+/** How many of the lines the movie printed with trace() the report keeps to show. */
+export const TRACE_LINES_SHOWN = 20;
+
 export class DumpReport {
-  constructor(others = []) {
+  /** `traceLines`: how many of the movie's trace() lines to keep (Infinity: all). */
+  constructor(others = [], { traceLines = TRACE_LINES_SHOWN } = {}) {
     this.stats = new FunctionStats();
     this.frames = new FrameStats();
     this.folded = new FoldedCalls();
     this.anomalyCount = 0;
     this.errorCount = 0;
+    this.traces = { count: 0, lines: [] };
     this.builder = new CallBuilder(listeners(this.stats, this.frames, this.folded, ...others, {
       anomaly: () => { this.anomalyCount += 1; },
+      trace: (text, time, index, call) => {
+        if (this.traces.count++ < traceLines) this.traces.lines.push({ text, time, call: call?.name ?? null });
+      },
     }));
     this.reader = new RecordReader((name, kind, time) => this.builder.add(name, kind, time),
                                    () => { this.errorCount += 1; });
@@ -63,13 +71,16 @@ export class DumpReport {
 
   /**
    * Returns { records, stats, frames, tree, anomalyCount, errorCount,
-   * clockBack }: frames as FrameStats' summary, clockBack as CallBuilder's.
+   * clockBack, cutShort, traces }: frames as FrameStats' summary,
+   * clockBack and cutShort as CallBuilder's, traces { count, lines: [{
+   * text, time, call (its name, or null) }] }.
    */
   end() {
     const records = this.reader.end();
     this.builder.finish();
     return { records, stats: this.stats.rows(), frames: this.frames.summary(), tree: this.folded.top,
-             anomalyCount: this.anomalyCount, errorCount: this.errorCount, clockBack: this.builder.clockBack };
+             anomalyCount: this.anomalyCount, errorCount: this.errorCount, clockBack: this.builder.clockBack,
+             cutShort: this.builder.cutShort, traces: this.traces };
   }
 }
 
@@ -151,13 +162,32 @@ export function formatFrames(frames, frameRate = null) {
   return text;
 }
 
+/**
+ * The lines the movie printed with trace() (DumpReport's traces), each at
+ * its time, with the call that printed it.
+ */
+export function formatTraceLines({ count, lines }) {
+  if (!count) return '';
+  let text = `${plural(count, 'line', 'lines')} printed with trace()` +
+             (count > lines.length ? `, the first ${lines.length}:\n` : ':\n');
+  const widths = lines.reduce((widest, line) => Math.max(widest, formatMs(line.time).length), 0);
+  for (const line of lines) {
+    text += `  ${formatMs(line.time).padStart(widths)} ms  ` +
+            `${line.call === null ? '(no call)' : `[${printableName(line.call)}]`}  ${printableName(line.text)}\n`;
+  }
+  if (count > lines.length) text += `  ... and ${count - lines.length} more (--trace-lines prints them all)\n`;
+  return text;
+}
+
 /** The lines that say what of the dump could not be used as it stands. */
-export function formatProblems({ errorCount, anomalyCount, clockBack }) {
+export function formatProblems({ errorCount, anomalyCount, clockBack, cutShort }) {
   let text = '';
   if (clockBack?.count) text += `${clockBackSaid(clockBack)}\n`;
+  if (cutShort?.count) text += `${cutShortSaid(cutShort, printableName)}\n`;
   if (anomalyCount) {
     text += `${plural(anomalyCount, 'record does', 'records do')} not pair up ` +
-            '(an exit without its enter, or an enter never closed).\n';
+            '(an exit without its enter, or an enter never closed: a call left by an exception, ' +
+            'or cut short when its clip was removed).\n';
   }
   if (errorCount) {
     text += `${plural(errorCount, 'piece', 'pieces')} of the dump ` +

@@ -74,9 +74,9 @@ function save({ dump, movie, text, incomplete }) {
 function ready(dump, { repeated, incomplete = false }) {
   const { tables, pieces } = dumps.get(dump);
   const model = tables.end();
-  const { calls, frames } = model;
-  const transfer = [...Object.values(calls), ...Object.values(frames)].filter(ArrayBuffer.isView)
-    .map((array) => array.buffer);
+  const { calls, frames, traces } = model;
+  const transfer = [...Object.values(calls), ...Object.values(frames), ...Object.values(traces)]
+    .filter(ArrayBuffer.isView).map((array) => array.buffer);
   postMessage({ type: 'ready', dump, repeated, incomplete, pieces, ...model }, transfer);
 }
 

@@ -4,23 +4,33 @@
 
 import { writeFile } from 'node:fs/promises';
 import { join } from 'node:path';
-import { minimalSwf } from './minimal-swf.js';
+import { minimalSwf, preloaderSwf } from './minimal-swf.js';
 import { findFlasm, findVimbrel, runProgram } from '../../src/node/tools.js';
 
 /**
  * Writes `name`.swf into `folder` from `frames`, the flasm text of each
  * frame's actions, traced with `clock` and vimbrel's `options` when a clock
- * is given. Its text says its version unless `sayVersion` is false.
- * Resolves to its path.
+ * is given. Its text says its version unless `sayVersion` is false. With
+ * `preloader`, the flasm text of each frame of a clip, the movie is made
+ * like a game's preloader (preloaderSwf): the clip is on the first frame
+ * and gone from the second, labelled 'loaded'. Resolves to its path.
  */
 export async function buildMovie({ folder, name, frames, version = 8, frameRate = 30, clock = null,
-                                   options = [], sayVersion = true }) {
+                                   options = [], sayVersion = true, preloader = null }) {
   const header = `movie '${name}.swf'` + (sayVersion
     ? ` // flash ${version}, total frames: ${frames.length}, frame rate: ${frameRate} fps, 550x400 px`
     : '');
-  const text = [header, ...frames.map((actions, i) =>
-    `  frame ${i}\n${actions.trimEnd()}\n  end // of frame ${i}`), 'end', ''].join('\n');
-  await writeFile(join(folder, `${name}.swf`), minimalSwf({ version, frames: frames.length, frameRate }));
+  const framesOf = (texts, indent) => texts.map((actions, i) =>
+    `${indent}frame ${i}\n${actions.trimEnd()}\n${indent}end // of frame ${i}`);
+  const clip = preloader
+    ? [`  defineMovieClip 1 // total frames: ${preloader.length}`, ...framesOf(preloader, '    '),
+       '  end // of defineMovieClip 1']
+    : [];
+  const text = [header, ...clip, ...framesOf(frames, '  '), 'end', ''].join('\n');
+  const movie = preloader
+    ? preloaderSwf({ version, frames: frames.length, clipFrames: preloader.length, frameRate })
+    : minimalSwf({ version, frames: frames.length, frameRate });
+  await writeFile(join(folder, `${name}.swf`), movie);
   await writeFile(join(folder, `${name}.flm`), text);
   let source = `${name}.flm`;
   if (clock) {

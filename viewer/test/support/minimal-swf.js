@@ -26,20 +26,47 @@ const DO_ACTION = 12;
 const SHOW_FRAME = 1;
 const BACKGROUND = 9;
 
-/** A movie of `frames` frames, each with an empty DoAction. */
-export function minimalSwf({ version = 8, frames = 1, frameRate = 30 } = {}) {
+// A movie of `frames` frames whose tags after the background are `tags`.
+function movieOf(tags, { version, frames, frameRate }) {
   const rate = Buffer.alloc(4);
   rate.writeUInt16LE(frameRate << 8, 0);
   rate.writeUInt16LE(frames, 2);
-  const tags = [tag(BACKGROUND, Buffer.from([0xff, 0xff, 0xff]))];
-  for (let i = 0; i < frames; i++) tags.push(tag(DO_ACTION, Buffer.from([0])), tag(SHOW_FRAME));
-  tags.push(tag(0));
-  const body = Buffer.concat([frameRectangle(), rate, ...tags]);
+  const body = Buffer.concat([frameRectangle(), rate, tag(BACKGROUND, Buffer.from([0xff, 0xff, 0xff])),
+                              ...tags, tag(0)]);
   const header = Buffer.alloc(8);
   header.write('FWS', 0, 'latin1');
   header[3] = version;
   header.writeUInt32LE(8 + body.length, 4);
   return Buffer.concat([header, body]);
+}
+
+const emptyFrame = () => [tag(DO_ACTION, Buffer.from([0])), tag(SHOW_FRAME)];
+
+/** A movie of `frames` frames, each with an empty DoAction. */
+export function minimalSwf({ version = 8, frames = 1, frameRate = 30 } = {}) {
+  return movieOf(Array.from({ length: frames }, emptyFrame).flat(), { version, frames, frameRate });
+}
+
+const PLACE_OBJECT_2 = 26;
+const REMOVE_OBJECT_2 = 28;
+const FRAME_LABEL = 43;
+
+/**
+ * A movie made like a game's preloader: its first frame places clip 1, of
+ * `clipFrames` frames, at depth 1; its second, labelled `label`, removes it;
+ * `frames` frames in all. Every frame of both has an empty DoAction.
+ */
+export function preloaderSwf({ version = 8, frames = 2, clipFrames = 2, frameRate = 30, label = 'loaded' } = {}) {
+  const head = Buffer.alloc(4);
+  head.writeUInt16LE(1, 0);
+  head.writeUInt16LE(clipFrames, 2);
+  const clipTags = Array.from({ length: clipFrames }, emptyFrame).flat();
+  const sprite = tag(DEFINE_SPRITE, Buffer.concat([head, ...clipTags, tag(0)]));
+  const place = tag(PLACE_OBJECT_2, Buffer.from([0x02, 1, 0, 1, 0]));
+  const removing = [tag(FRAME_LABEL, Buffer.from(`${label}\0`, 'latin1')), tag(REMOVE_OBJECT_2, Buffer.from([1, 0]))];
+  const later = Array.from({ length: frames - 2 }, emptyFrame).flat();
+  return movieOf([sprite, place, ...emptyFrame(), ...removing, ...emptyFrame(), ...later],
+                 { version, frames, frameRate });
 }
 
 const EXPORT_ASSETS = 56;

@@ -18,8 +18,11 @@ import { buildMovie } from '../../support/build-movie.js';
 import { minimalSwf } from '../../support/minimal-swf.js';
 import { NO_FLASM } from '../../support/flasm.js';
 import { moviePlayer } from '../../support/player.js';
+import { parseDump } from '../../support/records.js';
+import { spawnSync } from 'node:child_process';
 
 const VIEWER = fileURLToPath(new URL('../../../', import.meta.url));
+const CAPTURE = fileURLToPath(new URL('../../../bin/vimbrel-capture', import.meta.url));
 
 const OUTPUT = fileURLToPath(new URL('../../output/', import.meta.url));
 const EXPECTED = ['_root.onEnterFrame', 'foo', 'bar', 'obj.m', 'Cls', 'Cls.m', 'Cls.getV', 'baz', 'anon0'];
@@ -76,6 +79,10 @@ async function shownRecords(dump) {
 
 // What the page says the tracer does, and what to do.
 const collecting = (page) => page.textContent('#collecting');
+// The button's F12 goes to the movie's frame and its release comes back
+// from it: the line says so once it has.
+const collectingSays = (page, text) => page.waitForFunction(
+  (said) => document.querySelector('#collecting').textContent === said, text, { timeout: 5000 });
 
 // Gives the movie the keyboard, releases F12, lets it play a second,
 // releases F12 again: the first dump's view, once it is shown. The page
@@ -141,7 +148,7 @@ test('records the demo movie with F12 and shows its calls, from plain files', as
   // its whole history again, and the page shows only what is new, in a
   // dump of its own, a tab beside the first.
   await page.click('#toggle');
-  assert.equal(await collecting(page), 'Collecting. F12 stops and sends the records. (F12 sent to the movie.)');
+  await collectingSays(page, 'Collecting. F12 stops and sends the records. (F12 sent to the movie.)');
   await page.waitForTimeout(500);
   await page.click('#toggle');
   const second = page.locator('article.dump[data-dump="2"][data-state="ready"]');
@@ -308,4 +315,75 @@ test('says which step failed when a movie cannot be traced', async () => {
                /is a Flash 5 movie: the tracer needs Flash 6 or later/);
   assert.equal(await page.locator('#problem').isVisible(), true);
   assert.equal(await page.locator('iframe.movie-frame').count(), 0);
+});
+
+// The button handlers' records of a dump, read as the viewer reads it.
+const handlerRecords = (dump) => parseDump(dump).records.filter((record) => /^button \d+ on /.test(record.name))
+  .map((record) => `${record.name} ${record.kind}`);
+
+test('what a person plays on the page is saved as input, and the capture plays it again to the same handlers',
+     { skip: NO_FLASM }, async () => {
+  const movies = join(profile, 'button');
+  await mkdir(movies);
+  await writeFile(join(movies, 'button_goto.swf'), await readFile(fileURLToPath(new URL('../../fixtures/events/button_goto.swf', import.meta.url))));
+  const folderServer = await serve(0, '127.0.0.1', {
+    movies: new MovieFolder({ root: movies, work: join(profile, 'button-work'),
+                              traceOptions: { clock: 'date', collectFromStart: true, events: true, frames: true,
+                                              traceOutput: true } }),
+  });
+  try {
+    const page = await context.newPage();
+    const problems = [];
+    page.on('pageerror', (error) => problems.push(error.message));
+    const printed = [];
+    page.on('console', (message) => {
+      const line = /^\[movie\] (.*)$/.exec(message.text());
+      if (line) printed.push(line[1]);
+    });
+    await page.goto(`http://127.0.0.1:${folderServer.address().port}/index.html?movie=/movies/button_goto.swf`);
+    await page.waitForSelector('body[data-movie="loaded"]', { timeout: 30000 });
+    await page.waitForTimeout(500);
+    // Over the button, press, out and back, release, out: as a person would.
+    const box = await page.locator('iframe.movie-frame').boundingBox();
+    let over = null;
+    for (let y = box.y + 5; y < box.y + box.height && !over; y += 12) {
+      for (let x = box.x + 5; x < box.x + box.width && !over; x += 12) {
+        await page.mouse.move(x, y);
+        await page.waitForTimeout(20);
+        if (printed.includes('rollOver')) over = [x, y];
+      }
+    }
+    assert.ok(over, 'the button was found');
+    for (const step of [() => page.mouse.down(), () => page.mouse.move(box.x + 2, box.y + 2), () => page.mouse.move(...over),
+                        () => page.mouse.up(), () => page.mouse.move(box.x + 2, box.y + 2)]) {
+      await step();
+      await page.waitForTimeout(150);
+    }
+    assert.deepEqual(printed, ['rollOver', 'dragOut', 'dragOver', 'rollOut']);
+    await page.click('#toggle');
+    const dump = page.locator('article.dump[data-dump="1"][data-state="ready"]');
+    await dump.waitFor({ timeout: 15000 });
+    const played = handlerRecords(await downloaded(page, dump, '.download-text'));
+    // What it printed, each line with the handler that printed it; a line selects that call.
+    await dump.locator('.tab-button', { hasText: 'Output' }).click();
+    const lines = dump.locator('ol.output li');
+    assert.deepEqual(await lines.locator('.output-text').allTextContents(), ['rollOver', 'dragOut', 'dragOver', 'rollOut']);
+    assert.equal(await lines.nth(0).locator('.output-call').textContent(), 'button 3 on idleToOverUp');
+    await lines.nth(3).click();
+    assert.equal(await dump.locator('.call-details h4').textContent(), 'button 3 on overUpToIdle');
+    const input = join(profile, 'played.json');
+    await writeFile(input, await downloaded(page, dump, '.download-input'));
+    assert.ok(JSON.parse(await readFile(input, 'utf8')).some((event) => event.type === 'MouseDown'));
+
+    // Played again by the capture, from the movie's start.
+    const out = join(profile, 'replayed');
+    const replay = spawnSync(process.execPath, [CAPTURE, join(movies, 'button_goto.swf'), '--input', input, '--out', out],
+                             { encoding: 'utf8' });
+    assert.equal(replay.status, 0, replay.stderr);
+    assert.deepEqual(handlerRecords(await readFile(join(out, 'dump.txt'), 'utf8')), played);
+    assert.equal(await readFile(join(out, 'output.txt'), 'utf8'), 'rollOver\ndragOut\ndragOver\nrollOut\n');
+    assert.deepEqual(problems, []);
+  } finally {
+    folderServer.close();
+  }
 });

@@ -63,7 +63,7 @@ test('one capture traces the movie and the movie it loads from its folder, from 
   assert.ok(records.some((record) => /^1 Frame \d+$/.test(record)), records.join(','));
   assert.ok(records.some((record) => /^level Enter \d+$/.test(record)), records.join(','));
   assert.ok(!records.some((record) => record.startsWith('helper ')), 'helper is left out');
-  assert.match(run.stderr, /^traced a copy of .*main\.swf in \d+\.\d\d s \(flasm -d, vimbrel --clock=date --collect-from-start --flush-every=50000 --frames --events --skip helper, flasm -a\)$/m);
+  assert.match(run.stderr, /^traced a copy of .*main\.swf in \d+\.\d\d s \(flasm -d, vimbrel --clock=date --collect-from-start --flush-every=50000 --frames --events --trace-output --skip helper, flasm -a\)$/m);
   assert.match(run.stderr, /^traced level\.swf, which the movie loaded, in \d+\.\d\d s$/m);
   assert.match(run.stderr, /^movies in the trace: main\.swf \(traced here\), level\.swf \(traced here\)$/m);
   assert.deepEqual(contents(game), before, 'nothing in the folder changes');
@@ -113,7 +113,7 @@ test('a tracer that hands its records over three times, then saves the rest: dum
      { skip: NO_FLASM }, () => withFolder(async (folder) => {
   const movie = await buildMovie({ folder, name: 'calls', frames: [callsInOrder(16)] });
   const out = join(folder, 'out');
-  const exactly = ['--no-frames', '--no-events'];
+  const exactly = ['--no-frames', '--no-events', '--no-trace-output'];
   const run = await capture([movie, '--seconds', '1', '--out', out, '--flush-every', '10', ...exactly]);
   assert.equal(run.status, 0, run.stderr);
   assert.match(run.stderr, /vimbrel --clock=date --collect-from-start --flush-every=10, flasm -a\)$/m);

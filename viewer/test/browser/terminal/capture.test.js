@@ -38,9 +38,17 @@ function withFolder(body) {
 function pairUp(dump) {
   const stack = [];
   const totals = new Map();
-  for (const record of dump.split(',')) {
-    // Frames are marked, not called.
-    if (/^\d+ Frame \d+$/.test(record)) continue;
+  let pending = '';
+  for (const piece of dump.split(',')) {
+    // A printed line may hold commas: it runs on to the piece with its kind.
+    const record = pending + piece;
+    if (!/ (Enter|Exit|Frame|Trace) \d+$/.test(record)) {
+      pending = `${record},`;
+      continue;
+    }
+    pending = '';
+    // Frames are marked and printed lines kept, neither is a call.
+    if (/^\d+ Frame \d+$/.test(record) || / Trace \d+$/.test(record)) continue;
     const [, name, kind, time] = /^(.*) (Enter|Exit) (\d+)$/.exec(record);
     if (kind === 'Enter') {
       stack.push({ name, time: Number(time) });
@@ -54,6 +62,7 @@ function pairUp(dump) {
     totals.set(name, entry);
   }
   assert.deepEqual(stack, [], 'every enter has its exit');
+  assert.equal(pending, '', 'the dump ends with a whole record');
   return totals;
 }
 
@@ -89,7 +98,7 @@ test('an untraced movie is traced as a copy, kept when asked, and captured',
     const kept = join(folder, 'kept');
     const run = capture([movie, '--seconds', '2', '--out', out, '--keep', kept]);
     assert.equal(run.status, 0, run.stderr);
-    assert.match(run.stderr, /^traced a copy of .*demo\.swf in \d+\.\d\d s \(flasm -d, vimbrel --clock=date --collect-from-start --flush-every=50000 --frames --events, flasm -a\)$/m);
+    assert.match(run.stderr, /^traced a copy of .*demo\.swf in \d+\.\d\d s \(flasm -d, vimbrel --clock=date --collect-from-start --flush-every=50000 --frames --events --trace-output, flasm -a\)$/m);
     const totals = pairUp(readFileSync(join(out, 'dump.txt'), 'utf8'));
     for (const name of DEMO_FUNCTIONS) assert.ok(totals.has(name), `${name} in the dump`);
     assert.deepEqual(readFileSync(movie), before, 'the movie is not written to');
@@ -102,6 +111,7 @@ test('an untraced movie is traced as a copy, kept when asked, and captured',
     const flm = spawnSync(process.env.FLASM, ['-d', 'demo.swf'], { cwd: byHand });
     writeFileSync(join(byHand, 'demo.flm'), flm.stdout);
     const traced = spawnSync(VIMBREL, ['--clock=date', '--collect-from-start', '--flush-every=50000', '--frames', '--events',
+                                       '--trace-output',
                                        'demo.flm'],
                              { cwd: byHand, encoding: 'utf8' });
     assert.equal(traced.status, 0, traced.stderr);
@@ -126,7 +136,7 @@ test('no file is lost: --keep beside the movie is refused, and a dump that canno
     assert.deepEqual(readdirSync(folder), ['demo.swf']);
 
     // A disk that takes nothing: the capture fails, naming the file, and
-    // leaves no trace.json cut short.
+    // leaves no trace.json cut short; what the movie printed is whole.
     const out = join(folder, 'out');
     mkdirSync(out);
     symlinkSync('/dev/full', join(out, 'dump.txt'));
@@ -134,7 +144,7 @@ test('no file is lost: --keep beside the movie is refused, and a dump that canno
     assert.equal(run.status, 1, run.stderr);
     assert.match(run.stderr, new RegExp(`vimbrel-capture: cannot write ${join(out, 'dump.txt')}: ENOSPC`));
     assert.doesNotMatch(run.stderr, /^wrote /m);
-    assert.deepEqual(readdirSync(out), ['dump.txt']);
+    assert.deepEqual(readdirSync(out), ['dump.txt', 'output.txt']);
   });
 });
 
@@ -214,7 +224,7 @@ test('errors: a missing movie, a file that is no SWF, one flasm cannot read, one
 test('--help shows the usage; a bad option is refused', () => {
   let run = capture(['--help']);
   assert.equal(run.status, 0);
-  assert.match(run.stdout, /^usage: vimbrel-capture MOVIE\.swf \[--seconds N\] \[--out DIR\] \[--keep DIR\]/);
+  assert.match(run.stdout, /^usage: vimbrel-capture MOVIE\.swf \[--seconds N\] \[--input FILE\] \[--out DIR\] \[--keep DIR\]/);
   run = capture([fixture('demo-traced.swf'), '--seconds', 'soon']);
   assert.equal(run.status, 2);
   assert.match(run.stderr, /--seconds takes a number of seconds/);

@@ -7,7 +7,7 @@
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
-import { mkdtemp, readFile, rm } from 'node:fs/promises';
+import { copyFile, mkdir, mkdtemp, readFile, rm, writeFile } from 'node:fs/promises';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -19,6 +19,7 @@ import { DumpReport } from '../../../src/terminal/report.js';
 import { buildMovie } from '../../support/build-movie.js';
 import { NO_FLASM } from '../../support/flasm.js';
 import { moviePlayer } from '../../support/player.js';
+import { parseDump } from '../../support/records.js';
 
 const fixture = (name) => fileURLToPath(new URL(`../../fixtures/events/${name}`, import.meta.url));
 const CAPTURE = fileURLToPath(new URL('../../../bin/vimbrel-capture', import.meta.url));
@@ -199,4 +200,98 @@ test('a capture of a movie with one slow frame: the report names the frame and t
   assert.equal(number, frame);
   assert.equal(first, 'slow');
   assert.ok(Number(self) >= 150 && Number(took) >= Number(self), slowest);
+});
+
+// A game's preloader: a clip that waits three of its runs, then sends the
+// main timeline to 'loaded', where the clip is gone. Ruffle runs nothing
+// more of a removed clip's script, so its exit block never runs.
+const PRELOADER = [`
+      push 'waited', 'waited'
+      getVariable
+      int
+      increment
+      setVariable
+      push 'waited'
+      getVariable
+      push 3
+      lessThan
+      branchIfTrue label1
+      push 'loaded', 1, '_root'
+      getVariable
+      push 'gotoAndPlay'
+      callMethod
+      pop
+      push 'left the preloader'
+      trace
+     label1:
+`, ''];
+const GAME = ['    stop\n', `
+    function work ()
+      push 'worked'
+      trace
+    end // of function work
+
+    push '_root'
+    getVariable
+    push 'onEnterFrame'
+    function ()
+      push 0, 'work'
+      callFunction
+      pop
+    end // of function
+    setMember
+    stop
+`];
+
+test('a preloader that leaves by gotoAndPlay is cut short at the next frame, not stretched over the game',
+     { skip: NO_FLASM }, async () => {
+  const games = join(folder, 'preloader');
+  await mkdir(games);
+  const movie = await buildMovie({ folder: games, name: 'game', frames: GAME, preloader: PRELOADER });
+  const out = join(games, 'out');
+  const capture = spawnSync(process.execPath, [CAPTURE, movie, '--seconds', '3', '--out', out], { encoding: 'utf8' });
+  assert.equal(capture.status, 0, capture.stderr);
+  const output = await readFile(join(out, 'output.txt'), 'utf8');
+  assert.match(output, /^worked\n/);
+  assert.doesNotMatch(output, /left the preloader/);
+  assert.match(capture.stdout, /\n1 call was cut short at a frame \(the clip that ran it removed, or an exception\): clip 1 frame 0 \(1\); each ends at its last record\.\n/);
+  const [, calls, total] = /\nclip 1 frame 0 +(\d+) +(\d+) /.exec(capture.stdout);
+  assert.equal(calls, '2');
+  assert.ok(Number(total) < 100, capture.stdout);
+  const slowest = capture.stdout.split('slowest frames:\n')[1];
+  for (const [, self] of slowest.matchAll(/clip 1 frame 0 (\d+) ms/g)) assert.ok(Number(self) < 100, slowest);
+});
+
+// The button handlers' records of a dump, in order: what a player did to
+// it. Their names hold commas: the dump is read as the viewer reads it.
+const handlerRecords = (dump) => parseDump(dump).records.filter((record) => /^button \d+ on /.test(record.name))
+  .map((record) => `${record.name} ${record.kind}`);
+
+test('the capture plays input.json into button_goto: its handlers run, and output.txt is the suite\'s',
+     { skip: NO_FLASM }, async () => {
+  const games = join(folder, 'played');
+  await mkdir(games);
+  await copyFile(fixture('button_goto.swf'), join(games, 'button_goto.swf'));
+  const out = join(games, 'out');
+  const capture = spawnSync(process.execPath, [CAPTURE, join(games, 'button_goto.swf'), '--input',
+                                               fixture('button_goto.input.json'), '--out', out], { encoding: 'utf8' });
+  assert.equal(capture.status, 0, capture.stderr);
+  assert.match(capture.stderr, /output\.txt \(4 lines the movie printed with trace\(\)\)/);
+  assert.equal(await readFile(join(out, 'output.txt'), 'utf8'), await readFile(fixture('button_goto.output.txt'), 'utf8'));
+  const dump = await readFile(join(out, 'dump.txt'), 'utf8');
+  assert.deepEqual(handlerRecords(dump), [
+    'button 3 on idleToOverUp Enter', 'button 3 on idleToOverUp Exit',
+    'button 3 on overDownToOutDown,overDownToIdle Enter', 'button 3 on overDownToOutDown,overDownToIdle Exit',
+    'button 3 on outDownToOverDown,idleToOverDown Enter', 'button 3 on outDownToOverDown,idleToOverDown Exit',
+    'button 3 on overUpToIdle Enter', 'button 3 on overUpToIdle Exit']);
+  // Each trace() line is a record too, in the handler that printed it.
+  assert.match(dump, /button 3 on idleToOverUp Enter \d+,rollOver Trace \d+,button 3 on idleToOverUp Exit \d+/);
+
+  // What the capture refuses, naming it.
+  const refusing = join(games, 'refused.json');
+  await writeFile(refusing, JSON.stringify([{ type: 'MouseMove', pos: [1, 2] }, { type: 'TextControl', code: 'Paste' }]));
+  const refused = spawnSync(process.execPath, [CAPTURE, join(games, 'button_goto.swf'), '--input', refusing],
+                            { encoding: 'utf8' });
+  assert.equal(refused.status, 2);
+  assert.match(refused.stderr, /^vimbrel-capture: --input \S+refused\.json: event 2, TextControl: the capture sends MouseMove, .* and Wait, not TextControl\n/);
 });

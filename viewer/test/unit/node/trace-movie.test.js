@@ -3,7 +3,7 @@
 import { after, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { copyFileSync, mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
-import { createDeflate } from 'node:zlib';
+import { createDeflate, deflateSync } from 'node:zlib';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -12,8 +12,12 @@ import { NO_FLASM } from '../../support/flasm.js';
 
 const fixture = (name) => fileURLToPath(new URL(`../../fixtures/${name}`, import.meta.url));
 test('tells traced movies from untraced ones, compressed or not', async () => {
-  assert.equal(await hasTracer(readFileSync(fixture('demo-traced.swf'))), true);
+  const traced = readFileSync(fixture('demo-traced.swf'));
+  assert.equal(await hasTracer(traced), true);
   assert.equal(await hasTracer(readFileSync(fixture('demo.swf'))), false);
+  // Compressed, a small movie inflates whole in one piece.
+  const compressed = Buffer.concat([Buffer.from('CWS', 'latin1'), traced.subarray(3, 8), deflateSync(traced.subarray(8))]);
+  assert.deepEqual(await tracerInMovie(compressed), await tracerInMovie(traced));
   assert.equal(await hasTracer(Buffer.from('FWS\x08\x20\x00\x00\x00_tracer_\x00', 'latin1')), true);
   assert.equal(await hasTracer(Buffer.from('not a movie _tracer_\x00', 'latin1')), false);
 });

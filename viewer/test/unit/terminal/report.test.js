@@ -118,7 +118,8 @@ test('a clock that steps back gives no time below nothing, and is said', () => {
     '\n' +
     'The clock stepped back 1 time, by up to 30 ms (the wall clock set back?): times are held where they ' +
     'were, so no call lasts less than nothing.\n' +
-    '1 record does not pair up (an exit without its enter, or an enter never closed).\n');
+    '1 record does not pair up (an exit without its enter, or an enter never closed: a call left by an ' +
+    'exception, or cut short when its clip was removed).\n');
 });
 
 test('names that would steer a terminal are printed escaped, in the table, the tree and the frames', () => {
@@ -143,6 +144,44 @@ test('a stack 6,000 deep: the tree is printed whole, its indentation bounded', (
   assert.equal(tree[1], '  h  1 call  5998 ms');
   assert.equal(tree[5999], `${'  '.repeat(TREE_INDENT_LEVELS)}[depth 5999] h  1 call  0 ms`);
   assert.ok(run.stdout.length < 1e6, `${run.stdout.length} characters`);
+});
+
+test('a call cut short is closed at the frame mark, at its last record; without marks, at the end', () => {
+  // A preloader's frame script p calls q, then leaves by a gotoAndPlay that
+  // removes its clip: it never exits. The menu's m runs in the next frames.
+  const dump = 'p Enter 100,q Enter 101,q Exit 130,1 Frame 133,m Enter 140,m Exit 145,2 Frame 166,' +
+               'm Enter 170,m Exit 172,3 Frame 200';
+  const marked = report(['-', '--frame-rate', '30'], dump);
+  assert.equal(marked.status, 0, marked.stderr);
+  assert.equal(marked.stdout,
+    'function  calls  total ms  self ms  max ms\n' +
+    'p             1        30        1      30\n' +
+    'q             1        29       29      29\n' +
+    'm             2         7        7       5\n' +
+    '\n' +
+    '2 frames: median 33 ms, 95th percentile 34 ms, longest 34 ms\n' +
+    '1 over the budget of 33.3 ms (30 fps), 0 over twice that\n' +
+    'slowest frames:\n' +
+    '  frame 2  at 166 ms  34 ms  m 2 ms\n' +
+    '  frame 1  at 133 ms  33 ms  m 5 ms\n' +
+    '\n' +
+    '1 call was cut short at a frame (the clip that ran it removed, or an exception): p (1); each ends at its ' +
+    'last record.\n' +
+    '1 record does not pair up (an exit without its enter, or an enter never closed: a call left by an exception, ' +
+    'or cut short when its clip was removed).\n');
+  // Without marks, nothing says where p ended: the end of the records.
+  const unmarked = report(['-'], dump.replace(/,\d Frame \d+/g, ''));
+  assert.match(unmarked.stdout, /^p +1 +72 +36 +72$/m);
+  assert.doesNotMatch(unmarked.stdout, /cut short at a frame/);
+});
+
+test('the lines the movie printed with trace(), each with the call that printed it', () => {
+  const run = report(['-'], 'hello Trace 1,f Enter 2,in f, with a comma Trace 3,g Enter 4,deep Trace 5,g Exit 6,f Exit 7');
+  assert.equal(run.status, 0, run.stderr);
+  assert.match(run.stdout, /\n3 lines printed with trace\(\):\n  1 ms  \(no call\)  hello\n  3 ms  \[f\]  in f, with a comma\n  5 ms  \[g\]  deep\n/);
+  const many = Array.from({ length: 25 }, (_, i) => `line ${i} Trace ${i}`).join(',');
+  assert.match(report(['-'], many).stdout, /^25 lines printed with trace\(\), the first 20:\n[\s\S]*  line 19\n  \.\.\. and 5 more \(--trace-lines prints them all\)\n$/m);
+  assert.match(report(['-', '--trace-lines'], many).stdout, /^25 lines printed with trace\(\):\n[\s\S]*  line 24\n$/m);
 });
 
 test('records that do not pair up are counted, and the rest reported', () => {
