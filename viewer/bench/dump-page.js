@@ -24,8 +24,7 @@
 // viewer, to compare versions.
 
 import { execFileSync } from 'node:child_process';
-import { createWriteStream, existsSync, readFileSync } from 'node:fs';
-import { once } from 'node:events';
+import { existsSync, readFileSync } from 'node:fs';
 import { mkdtemp, rm, writeFile } from 'node:fs/promises';
 import { gunzipSync } from 'node:zlib';
 import { tmpdir } from 'node:os';
@@ -33,7 +32,7 @@ import { join, resolve } from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 import { chromium } from 'playwright-core';
 import { headlessOptions } from '../src/node/headless-chromium.js';
-import { shapedPieces } from './dump-shape.js';
+import { writeShapedDump } from './shaped-file.js';
 
 const argv = process.argv.slice(2);
 const option = (name) => {
@@ -296,17 +295,8 @@ const server = await serve(0, '127.0.0.1', { files: {
   '/bench/movie.swf': fileURLToPath(new URL('../test/fixtures/demo-traced.swf', import.meta.url)),
 } });
 
-// A dump of `records` records written to `file` a piece at a time: one of
-// tens of millions is more than one string holds.
-async function writeDump(records) {
-  const out = createWriteStream(file);
-  let first = true;
-  for (const piece of shapedPieces({ records }, 100000)) {
-    if (!out.write(first ? piece : `,${piece}`)) await once(out, 'drain');
-    first = false;
-  }
-  await new Promise((done) => out.end(done));
-}
+// A dump of `records` records written to `file`.
+const writeDump = (records) => writeShapedDump(file, { records });
 
 function row(label, result) {
   const { chartMs, steps, heap, peak, renderer, problems, summary, reading, shape } = result;

@@ -293,13 +293,18 @@ export class DumpTables {
     }
   }
 
+  /** Hands `add(name, kind, time)` the records `from` to `to`, as they were read. */
+  eachRecord(from, to, add) {
+    for (let i = from; i < to; i++) {
+      const code = this.code.get(i);
+      add(this.named(code), KINDS[code & 3], this.time.get(i));
+    }
+  }
+
   // Runs the records through a builder to `timeline`.
   replay(timeline) {
     const builder = new CallBuilder(timeline);
-    for (let i = 0; i < this.records; i++) {
-      const code = this.code.get(i);
-      builder.add(this.named(code), KINDS[code & 3], this.time.get(i));
-    }
+    this.eachRecord(0, this.records, (name, kind, time) => builder.add(name, kind, time));
     builder.finish();
     timeline.finish();
   }

@@ -11,6 +11,8 @@ export class PathNode {
     this.total = 0;
     this.self = 0;
     this.below = null;
+    // Its children sorted, once asked for.
+    this.sorted = undefined;
   }
 
   /** Its children, the longest first; sorted when first asked for, as most are never shown. */
@@ -43,4 +45,22 @@ export class PathNode {
 /** A tree's top: a node without a function of its own, whose children are the roots. */
 export function pathTree() {
   return new PathNode('');
+}
+
+/**
+ * The nodes below `roots` (an iterable) depth first, each as [node,
+ * depth], `childrenOf(node)` an iterable of its children. Walked without
+ * recursion, for trees of any depth.
+ */
+export function* depthFirst(roots, childrenOf) {
+  const levels = [roots[Symbol.iterator]()];
+  while (levels.length) {
+    const next = levels[levels.length - 1].next();
+    if (next.done) {
+      levels.pop();
+      continue;
+    }
+    yield [next.value, levels.length - 1];
+    levels.push(childrenOf(next.value)[Symbol.iterator]());
+  }
 }

@@ -1,5 +1,6 @@
-// A dump's exports: the dump as text, Chrome Trace Event JSON and
-// speedscope's own format, made by the worker from its tables; and the
+// A dump's exports: the dump as text, Chrome Trace Event JSON,
+// speedscope's own format and collapsed stacks, made by the worker from
+// its tables; and the
 // dump opened in speedscope, when the server serves it.
 
 import { request } from './dump-worker-client.js';
@@ -46,6 +47,7 @@ export function offerExports(view, number, title) {
   offer('.download-text', 'text', `trace-dump-${number}.txt`);
   offer('.download-chrome', 'chrome', `trace-dump-${number}.json`);
   offer('.download-speedscope', 'speedscope', `trace-dump-${number}.speedscope.json`);
+  offer('.download-folded', 'folded', `trace-dump-${number}.folded.txt`);
   const open = view.querySelector('.open-speedscope');
   speedscope.then((served) => { open.hidden = !served; });
   open.addEventListener('click', async () => {

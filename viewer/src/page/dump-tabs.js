@@ -38,6 +38,17 @@ class DumpTabs {
     this.show(dump);
   }
 
+  /** The dump open as number `number`, or null. */
+  byNumber(number) {
+    return this.dumps.find((dump) => dump.number === number) ?? null;
+  }
+
+  /** Each dump read offers the others read to compare with. */
+  offerBases() {
+    const read = this.dumps.filter((dump) => dump.model);
+    for (const dump of read) dump.offerBases(read.filter((other) => other !== dump));
+  }
+
   show(dump) {
     this.current = dump;
     for (const other of this.dumps) {
@@ -52,6 +63,7 @@ class DumpTabs {
     dump.tab.remove();
     dump.remove();
     this.counted();
+    this.offerBases();
     if (this.current === dump) {
       this.current = null;
       const next = this.dumps[Math.min(at, this.dumps.length - 1)];

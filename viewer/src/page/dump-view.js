@@ -10,6 +10,7 @@ import { formatMs } from '../model/format.js';
 import { writeInput } from '../model/input-format.js';
 import { bottomUpView } from './bottom-up-view.js';
 import { CallDetails } from './call-details.js';
+import { CompareView } from './compare-view.js';
 import { callTreeView } from './call-tree-view.js';
 import { showProblems } from './dump-problems.js';
 import { dumpTabs } from './dump-tabs.js';
@@ -160,9 +161,18 @@ export class DumpView {
     this.tabs = new PanelTabs(view.querySelector('.panel'), view.querySelector('.splitter'),
                               view.querySelector('.dump-body'), { on: {
       show: (tab) => this.shown(tab),
-      resize: () => this.chart.draw(),
+      resize: () => {
+        this.chart.draw();
+        if (this.tabs?.current === 'compare') this.compareView.draw();
+      },
     } });
     this.tabs.mark('problems', problems);
+    this.compareView = new CompareView(view.querySelector('.tab[data-tab="compare"]'), { on: {
+      select: (name) => select({ function: name, call: -1, path: null }),
+    } });
+    view.querySelector('.compare-base').addEventListener('change', (event) => {
+      this.compareWith(event.target.value === '' ? null : dumpTabs.byNumber(Number(event.target.value)));
+    });
     this.find = new Find(view.querySelector('.search'), view.querySelector('.search-count'), model, { on: {
       found: () => this.light(),
       next: () => this.nextFound(),
@@ -177,10 +187,12 @@ export class DumpView {
     offerExports(view, number, this.title);
     this.selection.listen((state, changed) => this.apply(state, changed));
     this.analyse();
-    this.tabs.show(this.link?.tab ?? 'functions');
+    // A comparison is not in a link: its base is another dump.
+    this.tabs.show(this.link?.tab && this.link.tab !== 'compare' ? this.link.tab : 'functions');
     if (this.link) this.follow(this.link);
     view.dataset.state = 'ready';
     view.dataset.drawnMs = (performance.now() - this.started).toFixed(0);
+    dumpTabs.offerBases();
     say(this.fromMovie ? `Dump ${number} received: ${records} new records.` : `Dump ${number} opened: ${records} records.`);
   }
 
@@ -294,7 +306,9 @@ export class DumpView {
         : `records ${Math.ceil(from) + 1} to ${Math.ceil(to)}`;
     const count = range ? this.analysis.calls : calls.count;
     this.view.querySelector('.analysis-scope').textContent = `Of ${this.scope}: ${count} calls`;
-    this.table.show(this.stats);
+    // A comparison is of the whole dumps: a stretch shows its own table.
+    if (this.comparison && !range) this.table.showComparison(this.comparison.functions);
+    else this.table.show(this.stats);
     if (this.tabs) this.makeTab(this.tabs.current);
     this.view.dataset.analysedMs = (performance.now() - started).toFixed(0);
   }
@@ -310,7 +324,55 @@ export class DumpView {
   // A tab shown: what it shows is made now if it was not.
   shown(tab) {
     this.makeTab(tab);
+    if (tab === 'compare') this.compareView.draw();
     this.writeLink();
+  }
+
+  /** Offers the dumps of `others` (ready DumpViews) to compare with; ends a comparison with one gone. */
+  offerBases(others) {
+    if (!this.model) return;
+    const select = this.view.querySelector('.compare-base');
+    const chosen = select.value;
+    select.replaceChildren(select.options[0], ...others.map((other) =>
+      Object.assign(document.createElement('option'), { value: String(other.number), textContent: other.title })));
+    this.view.querySelector('.compare-with').hidden = others.length === 0;
+    if (others.some((other) => String(other.number) === chosen)) select.value = chosen;
+    else if (chosen !== '') this.compareWith(null);
+  }
+
+  /** Compares the dump with `base` (a DumpView), or with nothing. */
+  async compareWith(base) {
+    const { view } = this;
+    const button = view.querySelector('.tab-button[data-tab="compare"]');
+    delete view.dataset.comparedMs;
+    this.comparison = null;
+    if (!base) {
+      this.base = null;
+      button.hidden = true;
+      if (this.tabs.current === 'compare') this.tabs.show('functions');
+      view.querySelector('.compare-base').value = '';
+      this.analyse();
+      return;
+    }
+    this.base = base;
+    const started = performance.now();
+    say(`Comparing ${this.title} with ${base.title}...`);
+    let answer;
+    try {
+      answer = await request(this.number, 'compare', { base: base.number });
+    } catch (error) {
+      say(`${this.title} cannot be compared with ${base.title}: ${error.message}.`);
+      return;
+    }
+    // Another base chosen meanwhile takes its place.
+    if (this.base !== base) return;
+    this.comparison = answer.comparison;
+    button.hidden = false;
+    this.compareView.show(this.comparison, this.title, base.title);
+    this.analyse();
+    this.tabs.show('compare');
+    view.dataset.comparedMs = (performance.now() - started).toFixed(0);
+    say(`${this.title} compared with ${base.title}.`);
   }
 
   // Frame `frame` selected: its stretch, shown across the chart.

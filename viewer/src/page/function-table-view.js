@@ -1,11 +1,26 @@
 // The Functions tab: the table of functions of the dump or of the stretch
-// selected, longest total first; a heading sorts by its column, again the
-// other way; a row selects its function. Shows the first rows, then all
-// on request.
+// selected, longest total first; or, while the dump is compared with a
+// base, both figures and the change, the largest change first. A heading
+// sorts by its column, again the other way; a row selects its function.
+// Shows the first rows, then all on request.
 
 import { formatMs } from '../model/format.js';
 
 const COLUMNS = [['name', 'Function'], ['calls', 'Calls'], ['total', 'Total ms'], ['self', 'Self ms'], ['max', 'Max ms']];
+const COMPARED_COLUMNS = [['name', 'Function'], ['calls', 'Calls'], ['baseCalls', 'Base calls'], ['total', 'Total ms'],
+                          ['baseTotal', 'Base total ms'], ['change', 'Change ms'], ['self', 'Self ms'],
+                          ['baseSelf', 'Base self ms'], ['selfChange', 'Self change ms']];
+
+/** A change as text: "+60", "-5", "0". */
+export function signedMs(change) {
+  const rounded = Math.round(change * 1000) / 1000;
+  return Math.abs(rounded) < 0.05 ? '0' : `${rounded > 0 ? '+' : '-'}${formatMs(Math.abs(rounded))}`;
+}
+
+// A compared row (comparison.js's) as the table sorts it.
+const comparedRow = (row) => ({ name: row.name, status: row.status, calls: row.new.calls, baseCalls: row.old.calls,
+                                total: row.new.total, baseTotal: row.old.total, change: row.change.total,
+                                self: row.new.self, baseSelf: row.old.self, selfChange: row.change.self });
 // Shows this many rows, then a button for the rest.
 const SHOWN_ROWS = 500;
 
@@ -15,13 +30,9 @@ export class FunctionTableView {
     this.on = on;
     this.table = document.createElement('table');
     this.table.className = 'stats';
-    const head = this.table.createTHead().insertRow();
-    for (const [key, title] of COLUMNS) {
-      const cell = document.createElement('th');
-      cell.dataset.sort = key;
-      cell.textContent = title;
-      head.append(cell);
-    }
+    this.head = this.table.createTHead().insertRow();
+    this.heads(COLUMNS);
+    this.compared = false;
     this.body = this.table.createTBody();
     this.all = document.createElement('button');
     this.all.type = 'button';
@@ -39,7 +50,7 @@ export class FunctionTableView {
       this.shown = Infinity;
       this.fill();
     });
-    head.addEventListener('click', (event) => {
+    this.head.addEventListener('click', (event) => {
       const heading = event.target.closest('th');
       if (heading) this.sortBy(heading);
     });
@@ -49,11 +60,39 @@ export class FunctionTableView {
     });
   }
 
+  heads(columns) {
+    this.head.replaceChildren(...columns.map(([key, title]) => {
+      const cell = document.createElement('th');
+      cell.dataset.sort = key;
+      cell.textContent = title;
+      return cell;
+    }));
+  }
+
   /** Shows `stats` (rows of the table of functions). */
   show(stats) {
+    this.mode(false);
     this.stats = stats;
     this.rows = null;
     this.fill();
+  }
+
+  /** Shows the rows of a comparison with a base (compareFunctions'), in their order. */
+  showComparison(rows) {
+    this.mode(true);
+    this.stats = rows.map(comparedRow);
+    this.rows = null;
+    this.fill();
+  }
+
+  // Compared or not: the headings, and the order the rows come in.
+  mode(compared) {
+    if (compared === this.compared) return;
+    this.compared = compared;
+    this.table.classList.toggle('compared', compared);
+    this.heads(compared ? COMPARED_COLUMNS : COLUMNS);
+    this.sortedBy = compared ? null : 'total';
+    this.descending = true;
   }
 
   /** Marks the functions with calls cut short at a frame: `counts`, a Map of names to their number. */
@@ -78,6 +117,15 @@ export class FunctionTableView {
     this.body.querySelector('tr.selected')?.scrollIntoView({ block: 'nearest' });
   }
 
+  // A compared row's cells: a side it is not in shows "-".
+  comparedCells(row) {
+    const here = row.status !== 'gone';
+    const there = row.status !== 'new';
+    return [row.name, here ? row.calls : '-', there ? row.baseCalls : '-', here ? formatMs(row.total) : '-',
+            there ? formatMs(row.baseTotal) : '-', signedMs(row.change), here ? formatMs(row.self) : '-',
+            there ? formatMs(row.baseSelf) : '-', signedMs(row.selfChange)];
+  }
+
   sortBy(heading) {
     const key = heading.dataset.sort;
     this.descending = key === this.sortedBy ? !this.descending : key !== 'name';
@@ -93,16 +141,30 @@ export class FunctionTableView {
   fill() {
     const { sortedBy, descending } = this;
     const order = sortedBy === 'name' ? (a, b) => a.name.localeCompare(b.name) : (a, b) => a[sortedBy] - b[sortedBy];
-    this.rows ??= [...this.stats].sort((a, b) => (descending ? -1 : 1) * order(a, b) || a.name.localeCompare(b.name));
+    // Compared rows come largest change first until a heading sorts them.
+    this.rows ??= sortedBy === null ? [...this.stats]
+      : [...this.stats].sort((a, b) => (descending ? -1 : 1) * order(a, b) || a.name.localeCompare(b.name));
     this.body.replaceChildren(...this.rows.slice(0, this.shown).map((row) => {
       const tr = document.createElement('tr');
       tr.dataset.name = row.name;
       if (this.found?.has(row.name)) tr.classList.add('found');
       if (row.name === this.selected) tr.classList.add('selected');
-      for (const value of [row.name, row.calls, formatMs(row.total), formatMs(row.self), formatMs(row.max)]) {
+      const values = this.compared ? this.comparedCells(row)
+        : [row.name, row.calls, formatMs(row.total), formatMs(row.self), formatMs(row.max)];
+      for (const value of values) {
         const td = document.createElement('td');
         td.textContent = String(value);
         tr.append(td);
+      }
+      if (this.compared) {
+        tr.dataset.change = row.status !== 'both' ? row.status : row.change > 0 ? 'slower' : row.change < 0 ? 'faster' : 'same';
+        if (row.status !== 'both') {
+          const mark = document.createElement('span');
+          mark.className = 'compared-mark';
+          mark.textContent = row.status;
+          mark.title = row.status === 'new' ? 'Called in this dump only, not in the base' : 'Called in the base only, not in this dump';
+          tr.firstElementChild.append(mark);
+        }
       }
       const cut = this.cutShort?.get(row.name);
       if (cut) {
@@ -115,6 +177,7 @@ export class FunctionTableView {
       return tr;
     }));
     this.all.hidden = this.rows.length <= this.shown;
+    this.table.dataset.rows = String(this.rows.length);
     this.all.textContent = `Show all ${this.rows.length} functions`;
   }
 }

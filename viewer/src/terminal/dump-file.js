@@ -35,7 +35,8 @@ export class DumpFile {
     });
     this.closeTrace = emit.close;
     this.timeline = new TimelineEvents(emit);
-    this.report = new DumpReport([this.timeline]);
+    // The capture prints no call tree.
+    this.report = new DumpReport([this.timeline], { tree: false });
     this.written = false;
     this.finished = false;
     // output.txt: the movie's trace() lines, written however many come.

@@ -1,20 +1,23 @@
 // vimbrel-report's exports: the calls as Chrome Trace Event JSON and in
-// speedscope's own format, written as the records are read. A run that
+// speedscope's own format, written as the records are read; the call tree
+// as collapsed stacks, written once it is whole. A run that
 // fails leaves no export it made behind; a file that was there before (a
 // device, a pipe, an earlier export) stays.
 
 import { createReadStream, existsSync, lstatSync, rmSync } from 'node:fs';
 import { join } from 'node:path';
+import { foldedLines } from '../model/comparison.js';
 import { SpeedscopeEvents, TimelineEvents, chromeTraceText } from '../model/timeline.js';
 import { OutputFile } from '../node/output-file.js';
 import { temporaryFolder } from '../node/temporary-folder.js';
 
 export class ReportExports {
   /**
-   * The exports that `chrome` and `speedscope` (paths, or null) ask for;
-   * `fail(message)` hears a file that cannot be written, and ends the run.
+   * The exports that `chrome`, `speedscope` and `folded` (paths, or null)
+   * ask for, `foldedCalls` the folded stacks' value; `fail(message)` hears
+   * a file that cannot be written, and ends the run.
    */
-  constructor({ chrome, speedscope }, fail) {
+  constructor({ chrome, speedscope, folded = null, foldedCalls = false }, fail) {
     this.fail = fail;
     this.made = [];
     this.spillFolder = null;
@@ -26,6 +29,9 @@ export class ReportExports {
     process.on('exit', (status) => this.removeOnFailure(status));
     if (chrome) this.chrome(chrome);
     if (speedscope) this.speedscope(speedscope);
+    // Made now, as the others are, so that it cannot fail only at the end.
+    this.foldedFile = folded ? this.output(folded) : null;
+    this.foldedCalls = foldedCalls;
   }
 
   chrome(path) {
@@ -67,10 +73,23 @@ export class ReportExports {
     for (const file of this.files) await this.settled(file, file.drained());
   }
 
-  /** Ends every export, once the records are all read. */
-  async finish() {
+  /** Ends every export, once the records are all read: `tree` the dump's call tree (DumpReport's). */
+  async finish(tree) {
     for (const timeline of this.timelines) timeline.finish();
     for (const finish of this.finishing) await finish();
+    const file = this.foldedFile;
+    if (!file) return;
+    let lines = [];
+    for (const line of foldedLines(tree, { calls: this.foldedCalls })) {
+      lines.push(line);
+      if (lines.length === 1000) {
+        file.write(lines.join(''));
+        lines = [];
+        await this.settled(file, file.drained());
+      }
+    }
+    file.write(lines.join(''));
+    await this.settled(file, file.close());
   }
 
   output(path) {

@@ -1,89 +1,11 @@
-// A dump as text for a terminal: the table of functions and the call tree,
-// read as the text comes, so that a dump of any length is reported
-// without holding it. The records and the calls come from trace.js and
-// calls.js, as on the page.
+// A dump as text for a terminal: the table of functions, the frames, the
+// call tree and the lines the movie printed, as DumpReport reads them.
 
-import { CallBuilder, FunctionStats, listeners } from '../model/calls.js';
-import { pathTree } from '../model/path-tree.js';
-import { FrameStats } from '../model/frame-stats.js';
-import { RecordReader } from '../model/records.js';
 import { printableName } from '../node/printable.js';
 import { clockBackSaid, cutShortSaid, formatMs, plural } from '../model/format.js';
+import { depthFirst } from '../model/path-tree.js';
 
-
-// The calls folded into the one call tree as they open and close.
-class FoldedCalls {
-  constructor() {
-    this.top = pathTree();
-    this.open = [];
-  }
-
-  enter(call) {
-    this.open.push((this.open.length ? this.open[this.open.length - 1] : this.top).child(call.name, call.name));
-  }
-
-  adopt(call) {
-    // It holds every call so far.
-    const held = this.top;
-    this.top = pathTree();
-    const node = this.top.child(call.name, call.name);
-    node.below = held.below;
-    this.open.push(node);
-  }
-
-  exit(call) {
-    const duration = call.end - call.start;
-    this.open.pop().add(duration, duration - call.childTime);
-  }
-}
-
-/**
- * Reads a dump in pieces (push, then end): the table of functions, the
- * calls folded into a tree, and how many records do not pair up and how
- * many pieces are no record. `others` are further listeners of the calls
- * (see CallBuilder).
- */
-/** How many of the lines the movie printed with trace() the report keeps to show. */
-export const TRACE_LINES_SHOWN = 20;
-
-export class DumpReport {
-  /** `traceLines`: how many of the movie's trace() lines to keep (Infinity: all). */
-  constructor(others = [], { traceLines = TRACE_LINES_SHOWN } = {}) {
-    this.stats = new FunctionStats();
-    this.frames = new FrameStats();
-    this.folded = new FoldedCalls();
-    this.anomalyCount = 0;
-    this.errorCount = 0;
-    this.traces = { count: 0, lines: [] };
-    this.builder = new CallBuilder(listeners(this.stats, this.frames, this.folded, ...others, {
-      anomaly: () => { this.anomalyCount += 1; },
-      trace: (text, time, index, call) => {
-        if (this.traces.count++ < traceLines) this.traces.lines.push({ text, time, call: call?.name ?? null });
-      },
-    }));
-    this.reader = new RecordReader((name, kind, time) => this.builder.add(name, kind, time),
-                                   () => { this.errorCount += 1; });
-  }
-
-  push(text) {
-    this.reader.push(text);
-  }
-
-  /**
-   * Returns { records, stats, frames, tree, anomalyCount, errorCount,
-   * clockBack, cutShort, traces }: frames as FrameStats' summary,
-   * clockBack and cutShort as CallBuilder's, traces { count, lines: [{
-   * text, time, call (its name, or null) }] }.
-   */
-  end() {
-    const records = this.reader.end();
-    this.builder.finish();
-    return { records, stats: this.stats.rows(), frames: this.frames.summary(), tree: this.folded.top,
-             anomalyCount: this.anomalyCount, errorCount: this.errorCount, clockBack: this.builder.clockBack,
-             cutShort: this.builder.cutShort, traces: this.traces };
-  }
-}
-
+export { DumpReport, TRACE_LINES_SHOWN } from '../model/dump-report.js';
 
 /**
  * The table of functions, sorted by total time, its columns aligned: the
@@ -108,28 +30,27 @@ export function formatFunctionTable(stats, most = Infinity) {
 export const TREE_INDENT_LEVELS = 32;
 
 /**
- * The call tree (DumpReport's) as indented text, repeated sibling calls on
- * one line. Walked without recursion, for stacks of any depth.
+ * The lines of a tree below `roots`, each indented by its depth (deeper
+ * than TREE_INDENT_LEVELS, it says its depth): `childrenOf(node)` its
+ * children, `said(node)` its text.
  */
-export function formatCallTree(tree) {
+export function indentedTree(roots, childrenOf, said) {
   const lines = [];
-  const levels = [tree.below?.values() ?? [].values()];
-  while (levels.length) {
-    const next = levels[levels.length - 1].next();
-    if (next.done) {
-      levels.pop();
-      continue;
-    }
-    const node = next.value;
-    const depth = levels.length - 1;
+  for (const [node, depth] of depthFirst(roots, childrenOf)) {
     const indent = '  '.repeat(Math.min(depth, TREE_INDENT_LEVELS)) +
       (depth > TREE_INDENT_LEVELS ? `[depth ${depth}] ` : '');
-    lines.push(`${indent}${printableName(node.name)}  ${plural(node.calls, 'call', 'calls')}` +
-               `  ${formatMs(node.total)} ms`);
-    levels.push(node.below?.values() ?? [].values());
+    lines.push(`${indent}${said(node)}`);
   }
   return lines.length ? `${lines.join('\n')}\n` : '';
 }
+
+/** The call tree (DumpReport's) as indented text, repeated sibling calls on one line. */
+export function formatCallTree(tree) {
+  return indentedTree(belowOf(tree), belowOf, (node) =>
+    `${printableName(node.name)}  ${plural(node.calls, 'call', 'calls')}  ${formatMs(node.total)} ms`);
+}
+
+const belowOf = (node) => node.below?.values() ?? [];
 
 /**
  * The frames' section (FrameStats' summary): how many, median, 95th

@@ -9,12 +9,16 @@
 //   { type: 'piece', dump, movie, text }      records a movie handed over while collecting
 //   { type: 'save', dump, movie, text, incomplete }  the rest of them
 //   { type: 'request', request, dump, what: 'records', from, count }
-//   { type: 'request', request, dump, what: 'export', format: 'text'|'chrome'|'speedscope' }
+//   { type: 'request', request, dump, what: 'export', format: 'text'|'chrome'|'speedscope'|'folded' }
+//   { type: 'request', request, dump, what: 'compare', base }  the dump against dump `base`
 //   { type: 'drop', dump }                    the dump closed: its tables go
 // Out: { type: 'collecting'|'progress'|'ready'|'failed', dump, ... }, and
 // { type: 'answer', request, ... } or { type: 'answer', request, error }.
 
 import { DumpTables, EXPORT_RECORDS, EarlierSaves } from '../model/dump-tables.js';
+import { compareTables } from '../model/dump-comparison.js';
+import { DumpReport } from '../model/dump-report.js';
+import { foldedLines } from '../model/comparison.js';
 
 // The tables of each dump, by its number.
 const dumps = new Map();
@@ -81,10 +85,15 @@ function ready(dump, { repeated, incomplete = false }) {
 }
 
 // What a request of the page asks of a dump's tables.
-function answer({ dump, what, from, count, format }) {
+function answer({ dump, what, from, count, format, base }) {
   const { tables } = dumps.get(dump);
   if (what === 'records') return { records: tables.recordsText(from, count) };
-  if (format !== 'text' && tables.records > EXPORT_RECORDS) {
+  if (what === 'compare') {
+    const other = dumps.get(base)?.tables;
+    if (!other) throw new Error('the dump to compare with is not open any more');
+    return { comparison: compareTables(tables, other) };
+  }
+  if (format !== 'text' && format !== 'folded' && tables.records > EXPORT_RECORDS) {
     throw new Error(`the dump holds ${tables.records} records, and exports for Perfetto and speedscope are ` +
                     `made of at most ${EXPORT_RECORDS}: their JSON would be larger than those tools open. ` +
                     'Download the dump as text and report it with vimbrel-report --tree, or trace less ' +
@@ -124,6 +133,12 @@ function exported(tables, format) {
     tables.writeText(writer.write);
     return writer.blob('text/plain');
   }
+  if (format === 'folded') {
+    const report = new DumpReport([], { traceLines: 0 });
+    tables.eachRecord(0, tables.records, (name, kind, time) => report.add(name, kind, time));
+    for (const line of foldedLines(report.end().tree)) writer.write(line);
+    return writer.blob('text/plain');
+  }
   if (format === 'chrome') {
     tables.writeChromeTrace(writer.write);
     return writer.blob('application/json');
@@ -132,10 +147,15 @@ function exported(tables, format) {
   return writer.blob('application/json', head, tail);
 }
 
+// The typed columns of an answer, handed over rather than copied.
+const transferable = (answer) => (answer.comparison ? Object.values(answer.comparison.tree)
+  .filter(ArrayBuffer.isView).map((array) => array.buffer) : []);
+
 onmessage = async ({ data }) => {
   if (data.type === 'request') {
     try {
-      postMessage({ type: 'answer', request: data.request, ...answer(data) });
+      const answered = answer(data);
+      postMessage({ type: 'answer', request: data.request, ...answered }, transferable(answered));
     } catch (error) {
       postMessage({ type: 'answer', request: data.request, error: String(error?.message ?? error) });
     }

@@ -496,3 +496,68 @@ test('a second dump is a tab of its own: each keeps its view, and the keys act o
   assert.equal(await second.isVisible(), true);
   assert.deepEqual(page.problems, []);
 });
+
+// Opens the dumps at `paths` in one page, one after the other: their views.
+async function openedDumps(page, paths) {
+  const views = [];
+  for (const [at, path] of paths.entries()) {
+    await page.setInputFiles('#file', path);
+    const view = page.locator(`article.dump[data-dump="${at + 1}"][data-state="ready"]`);
+    await view.waitFor({ timeout: 30000 });
+    views.push(view);
+  }
+  return views;
+}
+
+test('compare with a base: the functions with both figures, the differential flame graph, where the runs part', async () => {
+  // Before, main called a (20 ms) and b (10 ms); now a takes 60 ms, and c (5 ms) is called instead of b.
+  const old = join(folder, 'old.txt');
+  await writeFile(old, 'main Enter 0,a Enter 10,a Exit 30,b Enter 30,b Exit 40,main Exit 50');
+  const fresh = join(folder, 'new.txt');
+  await writeFile(fresh, 'main Enter 0,a Enter 10,a Exit 70,c Enter 70,c Exit 75,main Exit 80');
+  const page = await newPage({ width: 1400, height: 900 });
+  await page.goto(`${base}/index.html`);
+  const [, dump] = await openedDumps(page, [old, fresh]);
+  assert.equal(await dump.locator('.tab-button[data-tab="compare"]').isVisible(), false, 'nothing compared yet');
+  await dump.locator('.compare-base').selectOption({ label: 'Dump 1: old.txt' });
+  await page.locator('article.dump[data-dump="2"][data-compared-ms]').waitFor({ timeout: 10000 });
+  assert.equal(await dump.locator('.tab-button[data-tab="compare"][aria-selected="true"]').count(), 1);
+  assert.equal(await dump.locator('.compare-parting').textContent(),
+               'The two runs part after 3 records of calls that agree, inside main: Dump 2: new.txt enters c ' +
+               '(record 4), Dump 1: old.txt enters b (record 4).');
+  // main, a and c are drawn: a slower (20 to 60), main slower (50 to 80), c new; b has no width now.
+  const graph = dump.locator('canvas.diff-flame');
+  assert.deepEqual(await graph.evaluate((canvas) => ({ ...canvas.dataset })),
+                   { boxes: '3', same: '0', slower: '2', faster: '0', new: '1' });
+  await showTab(dump, 'Functions');
+  assert.deepEqual(await tableRows(dump), [
+    'a 1 1 60 20 +40 60 20 +40',
+    'main 1 1 80 50 +30 15 20 -5',
+    'bgone - 1 - 10 -10 - 10 -10',
+    'cnew 1 - 5 - +5 5 - +5',
+  ]);
+  // Compared with nothing again, the table is the dump's own.
+  await dump.locator('.compare-base').selectOption('');
+  assert.equal(await dump.locator('.tab-button[data-tab="compare"]').isVisible(), false);
+  assert.deepEqual(await tableRows(dump), ['main 1 80 15 80', 'a 1 60 60 60', 'c 1 5 5 5']);
+  assert.deepEqual(page.problems, []);
+});
+
+test('the real dump compared with itself shows no change anywhere', async () => {
+  const page = await newPage({ width: 1400, height: 900 });
+  await page.goto(`${base}/index.html`);
+  const [, dump] = await openedDumps(page, [files.real, files.real]);
+  await dump.locator('.compare-base').selectOption({ label: 'Dump 1: vpmedia.txt' });
+  await page.locator('article.dump[data-dump="2"][data-compared-ms]').waitFor({ timeout: 30000 });
+  const drawn = await dump.locator('canvas.diff-flame').evaluate((canvas) => ({ ...canvas.dataset }));
+  assert.ok(Number(drawn.boxes) > 20, `${drawn.boxes} paths drawn`);
+  assert.deepEqual(drawn, { boxes: drawn.boxes, same: drawn.boxes, slower: '0', faster: '0', new: '0' });
+  assert.match(await dump.locator('.compare-parting').textContent(),
+               /^The two runs make the same calls throughout: \d+ records of calls agree\.$/);
+  await showTab(dump, 'Functions');
+  const changes = await dump.locator('.stats tbody tr').evaluateAll((rows) =>
+    rows.map((row) => [row.children[5].textContent, row.children[8].textContent, row.dataset.change]));
+  assert.ok(changes.length > 10);
+  assert.deepEqual(changes.filter((change) => change.join() !== '0,0,same'), []);
+  assert.deepEqual(page.problems, []);
+});

@@ -279,6 +279,53 @@ test('errors: no dump, a missing file, an unknown option; --help', () => {
   assert.match(run.stdout, /^usage: vimbrel-report DUMP\.txt \[--tree\] \[--frame-rate FPS\] \[--chrome OUT\.json\]/);
 });
 
+test('--diff: the dumps, the functions, the merged tree and where the runs part; the folded stacks', () => {
+  const folder = mkdtempSync(join(tmpdir(), 'vimbrel-report-test-'));
+  try {
+    // Before, main called a (20 ms) and b (10 ms); now a takes 60 ms and c
+    // (5 ms) is called instead of b.
+    const old = join(folder, 'old.txt');
+    writeFileSync(old, 'main Enter 0,a Enter 10,a Exit 30,b Enter 30,b Exit 40,main Exit 50');
+    const folded = join(folder, 'new.folded');
+    const run = report(['-', '--diff', old, '--tree', '--diff-percent', '--folded', folded],
+                       'main Enter 0,a Enter 10,a Exit 70,c Enter 70,c Exit 75,main Exit 80');
+    assert.equal(run.status, 0, run.stderr);
+    assert.equal(run.stdout,
+      `standard input against ${old}: 6 records (6 before), 80 ms from the first to the last (50 before, +30), ` +
+      '80 ms in calls (50 before, +30)\n' +
+      '\n' +
+      'function  old calls  new calls  change  old total ms  new total ms       change  old self ms  new self ms       change\n' +
+      'a                 1          1  0 (0%)            20            60  +40 (+200%)           20           60  +40 (+200%)\n' +
+      'main              1          1  0 (0%)            50            80   +30 (+60%)           20           15    -5 (-25%)\n' +
+      'b                 1          -      -1            10             -          -10           10            -          -10  gone\n' +
+      'c                 -          1      +1             -             5           +5            -            5           +5   new\n' +
+      '\n' +
+      'main  1 -> 1 call  50 -> 80 ms  +30 (+60%)\n' +
+      '  a  1 -> 1 call  20 -> 60 ms  +40 (+200%)\n' +
+      '  b  1 call  10 ms  -10  gone\n' +
+      '  c  1 call  5 ms  +5  new\n' +
+      '\n' +
+      `the two runs part after 3 records of calls that agree, at record 4 of standard input and record 4 of ${old}, inside main:\n` +
+      '  standard input: enters c\n' +
+      `  ${old}: enters b\n`);
+    // main keeps 80 - 65 ms of its own, a 60, c 5.
+    assert.equal(readFileSync(folded, 'utf8'), 'main 15000\nmain;a 60000\nmain;c 5000\n');
+    const same = report([old, '--diff', old]);
+    assert.match(same.stdout, /^the two runs make the same calls throughout: 6 records of calls agree$/m);
+    assert.doesNotMatch(same.stdout, /\s[+-]\d/, 'no change anywhere');
+    for (const [args, said] of [[['-', '--diff-percent'], '--diff-percent says a change in percent'],
+                                [['-', '--folded-calls'], '--folded-calls says what --folded writes'],
+                                [['-', '--diff', '-'], 'only one of the dumps can be standard input'],
+                                [['-', '--diff', join(folder, 'none.txt')], `cannot read ${join(folder, 'none.txt')}: no such file`]]) {
+      const refused = report(args, SMALL);
+      assert.equal(refused.status, 1);
+      assert.ok(refused.stderr.startsWith(`vimbrel-report: ${said}`), refused.stderr);
+    }
+  } finally {
+    rmSync(folder, { recursive: true, force: true });
+  }
+});
+
 test('a reader that stops reading (| head) ends the report quietly, with status 0', async () => {
   // A table of 100,000 functions: more than a pipe holds.
   const dump = Array.from({ length: 100000 }, (_, i) => `f${i} Enter ${i},f${i} Exit ${i}`).join(',');
@@ -335,7 +382,10 @@ test('an export that names the dump, or the other export, is refused before anyt
     const dump = join(folder, 'd.txt');
     writeFileSync(dump, SMALL);
     symlinkSync(dump, join(folder, 'link.txt'));
+    const old = join(folder, 'o.txt');
+    writeFileSync(old, SMALL);
     for (const [args, said] of [
+      [['--diff', old, '--folded', old], `--folded names ${old}, which is the dump compared with`],
       [['--chrome', dump], `--chrome names ${dump}, which is the dump itself`],
       [['--speedscope', join(folder, 'link.txt')], `--speedscope names ${join(folder, 'link.txt')}, which is the dump itself`],
       [['--chrome', join(folder, 'x.json'), '--speedscope', join(folder, '.', 'x.json')],
@@ -347,7 +397,8 @@ test('an export that names the dump, or the other export, is refused before anyt
       assert.equal(run.stdout, '');
     }
     assert.equal(readFileSync(dump, 'utf8'), SMALL);
-    assert.deepEqual(readdirSync(folder).sort(), ['d.txt', 'link.txt']);
+    assert.equal(readFileSync(old, 'utf8'), SMALL);
+    assert.deepEqual(readdirSync(folder).sort(), ['d.txt', 'link.txt', 'o.txt']);
   } finally {
     rmSync(folder, { recursive: true, force: true });
   }
