@@ -43,6 +43,22 @@ export function compareFunctions(newRows, oldRows) {
   return rows.sort(byChange);
 }
 
+// The children of a merged path whose sides are `fresh` and `old` (nodes
+// of either tree, or null): each { name, status, old, new, change,
+// sides: [its new node, its old node] }, the largest change first.
+function mergedChildren(fresh, old) {
+  const children = [];
+  const keys = new Set([...(fresh?.below?.keys() ?? []), ...(old?.below?.keys() ?? [])]);
+  for (const key of keys) {
+    const a = fresh?.below?.get(key) ?? null;
+    const b = old?.below?.get(key) ?? null;
+    const node = { name: (a ?? b).name, status: statusOf(a, b), old: figures(b), new: figures(a), sides: [a, b] };
+    node.change = changeOf(node.new, node.old);
+    children.push(node);
+  }
+  return children.sort(byChange);
+}
+
 /**
  * Two call trees (path-tree.js's, keyed by name) merged by their paths
  * from the top: each node { name, status, old, new, change, children },
@@ -55,18 +71,19 @@ export function mergeTrees(newTop, oldTop) {
   const work = [[top, newTop, oldTop]];
   while (work.length) {
     const [merged, fresh, old] = work.pop();
-    const keys = new Set([...(fresh?.below?.keys() ?? []), ...(old?.below?.keys() ?? [])]);
-    for (const key of keys) {
-      const a = fresh?.below?.get(key) ?? null;
-      const b = old?.below?.get(key) ?? null;
-      const node = { name: (a ?? b).name, status: statusOf(a, b), old: figures(b), new: figures(a), children: [] };
-      node.change = changeOf(node.new, node.old);
-      merged.children.push(node);
-      work.push([node, a, b]);
-    }
-    merged.children.sort(byChange);
+    merged.children = mergedChildren(fresh, old);
+    for (const node of merged.children) work.push([node, ...node.sides]);
   }
   return top;
+}
+
+/**
+ * The paths of two call trees merged, as mergeTrees orders them, depth
+ * first, each as [node, depth]: made as they are walked, so that trees of
+ * millions of paths are walked without a third.
+ */
+export function mergedPaths(newTop, oldTop) {
+  return depthFirst(mergedChildren(newTop, oldTop), (node) => mergedChildren(...node.sides));
 }
 
 // A tree's top holds no call: its figures are those of its roots.
@@ -79,18 +96,60 @@ function sumOf(top) {
   return sum;
 }
 
+// A side's records waiting to be compared: names, kinds (1 for an enter)
+// and indexes, taken from the front.
+class Waiting {
+  constructor() {
+    this.names = [];
+    this.enters = new Uint8Array(1 << 14);
+    this.indexes = new Float64Array(1 << 14);
+    this.head = 0;
+    this.ended = false;
+    this.records = 0;
+  }
+
+  push(name, enter, index) {
+    const at = this.names.length;
+    if (at === this.enters.length) this.grow();
+    this.names.push(name);
+    this.enters[at] = enter;
+    this.indexes[at] = index;
+  }
+
+  grow() {
+    const enters = new Uint8Array(this.enters.length * 2);
+    const indexes = new Float64Array(this.enters.length * 2);
+    enters.set(this.enters);
+    indexes.set(this.indexes);
+    this.enters = enters;
+    this.indexes = indexes;
+  }
+
+  // What was taken goes.
+  drop() {
+    const kept = this.names.length - this.head;
+    this.names = this.names.slice(this.head);
+    this.enters.copyWithin(0, this.head, this.head + kept);
+    this.indexes.copyWithin(0, this.head, this.head + kept);
+    this.head = 0;
+  }
+
+  get count() {
+    return this.names.length - this.head;
+  }
+}
+
 /**
  * Finds the first place where the calls of two dumps part, read side by
  * side as they come: side 0 the new dump, side 1 the old. Each side's
  * enter and exit records are compared in order, by kind and name; frame
  * marks and printed lines are not calls. Records wait only while the other
  * side has not come as far, so that two dumps read together are compared
- * without being held.
+ * without being held: call settle() as the records come.
  */
 export class PartingPlace {
   constructor() {
-    // The records of the side ahead wait here for the other's.
-    this.sides = [0, 1].map(() => ({ names: [], kinds: [], indexes: [], head: 0, ended: false, records: 0 }));
+    this.sides = [new Waiting(), new Waiting()];
     // The calls open in both, by name: the same on both sides until they part.
     this.open = [];
     this.compared = 0;
@@ -100,71 +159,60 @@ export class PartingPlace {
   /** Record `index` of side `side`: `kind` 'Enter', 'Exit', 'Frame' or 'Trace'. */
   record(side, name, kind, index) {
     if (this.parted || (kind !== 'Enter' && kind !== 'Exit')) return;
-    const other = this.sides[1 - side];
-    if (other.head === other.names.length) {
-      // This side is ahead; or the other ended, and this one makes a call more.
-      if (other.ended) this.part(side, { kind, name, record: index + 1 });
-      else this.wait(this.sides[side], name, kind, index);
-      return;
-    }
-    if (other.names[other.head] !== name || other.kinds[other.head] !== kind) {
-      this.part(side, { kind, name, record: index + 1 });
-      return;
-    }
-    this.agree(name, kind);
-    if (++other.head === other.names.length) {
-      other.names.length = 0;
-      other.kinds.length = 0;
-      other.indexes.length = 0;
-      other.head = 0;
-    }
+    this.sides[side].push(name, kind === 'Enter' ? 1 : 0, index);
   }
 
-  wait(queue, name, kind, index) {
-    queue.names.push(name);
-    queue.kinds.push(kind);
-    queue.indexes.push(index);
-  }
-
-  // Both sides made this record.
-  agree(name, kind) {
+  /** Compares what both sides have read so far. */
+  settle() {
+    if (this.parted) return;
+    const [a, b] = this.sides;
     const { open } = this;
-    if (kind === 'Enter') {
-      open.push(name);
-    } else if (open[open.length - 1] === name) {
-      open.pop();
-    } else {
-      const at = open.lastIndexOf(name);
-      if (at >= 0) open.length = at;
+    const together = Math.min(a.count, b.count);
+    let at = 0;
+    for (; at < together; at++) {
+      const name = a.names[a.head + at];
+      const enter = a.enters[a.head + at];
+      if (name !== b.names[b.head + at] || enter !== b.enters[b.head + at]) break;
+      if (enter) {
+        open.push(name);
+      } else if (open[open.length - 1] === name) {
+        open.pop();
+      } else {
+        const found = open.lastIndexOf(name);
+        if (found >= 0) open.length = found;
+      }
     }
-    this.compared += 1;
+    this.compared += at;
+    a.head += at;
+    b.head += at;
+    if (at < together) this.part();
+    // A side that ended while the other makes a call more.
+    else if ((a.ended && b.count) || (b.ended && a.count)) this.part();
+    else for (const side of this.sides) if (side.head > 4096) side.drop();
   }
 
   /** Side `side` ends after `records` records. */
   end(side, records) {
-    const queue = this.sides[side];
-    queue.ended = true;
-    queue.records = records;
-    const other = this.sides[1 - side];
-    // The other made a call more than this side did.
-    if (!this.parted && other.head < other.names.length) this.part(side, null);
+    this.sides[side].ended = true;
+    this.sides[side].records = records;
+    this.settle();
   }
 
   /** How many of side `side`'s records wait for the other's. */
   waiting(side) {
-    const queue = this.sides[side];
-    return queue.names.length - queue.head;
+    return this.sides[side].count;
   }
 
-  // The sides part: `side` made `call` (null: its records ended), the
-  // other what waits first on its side.
-  part(side, call) {
-    const other = this.sides[1 - side];
-    const theirs = other.head < other.names.length
-      ? { kind: other.kinds[other.head], name: other.names[other.head], record: other.indexes[other.head] + 1 } : null;
-    const made = side === 0 ? [call, theirs] : [theirs, call];
+  // The sides part at the first record waiting on each (none: its records ended).
+  part() {
+    const made = this.sides.map((queue) => (queue.count
+      ? { kind: queue.enters[queue.head] ? 'Enter' : 'Exit', name: queue.names[queue.head],
+          record: queue.indexes[queue.head] + 1 }
+      : null));
     this.parted = { path: [...this.open], made };
-    for (const queue of this.sides) Object.assign(queue, { names: [], kinds: [], indexes: [], head: 0 });
+    this.sides = [new Waiting(), new Waiting()].map((queue, side) => Object.assign(queue, {
+      ended: this.sides[side].ended, records: this.sides[side].records,
+    }));
   }
 
   /**

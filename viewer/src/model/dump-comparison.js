@@ -78,6 +78,7 @@ export function compareTables(fresh, old) {
       tables.eachRecord(Math.min(from, tables.records), Math.min(from + STRIDE, tables.records),
                         (name, kind, time) => report.add(name, kind, time));
     });
+    parting.settle();
   }
   const [a, b] = reports.map((report, side) => {
     const analysis = report.end();

@@ -3,10 +3,10 @@
 // change, the frames side by side, the merged call tree, and where the two
 // runs part. What is compared comes from comparison.js.
 
-import { BOTH, GONE, NEW, percentOf } from '../model/comparison.js';
+import { BOTH, GONE, NEW, mergedPaths, percentOf } from '../model/comparison.js';
 import { formatMs, plural } from '../model/format.js';
 import { printableName } from '../node/printable.js';
-import { indentedTree } from './report.js';
+import { indentedLines } from './report.js';
 
 /** A change as text: "+60", "-5", "0"; with `before` given, its percent too: "+60 (+12%)". */
 export function signed(change, before = undefined) {
@@ -86,11 +86,12 @@ export function formatFramesDiff(newFrames, oldFrames, frameRate = null) {
 }
 
 /**
- * The merged call tree (mergeTrees') as indented text: each path with its
- * calls and time in both and the change, new and gone paths marked.
+ * The call trees of both dumps merged (comparison.js's mergedPaths), as
+ * indented lines, one at a time: each path with its calls and time in both
+ * and the change, new and gone paths marked.
  */
-export function formatTreeDiff(top, { percent = false } = {}) {
-  return indentedTree(top.children, (node) => node.children, (node) => {
+export function treeDiffLines(newTop, oldTop, { percent = false } = {}) {
+  return indentedLines(mergedPaths(newTop, oldTop), (node) => {
     const side = node.status === GONE ? node.old : node.new;
     const figures = node.status === BOTH
       ? `${node.old.calls} -> ${plural(node.new.calls, 'call', 'calls')}  ${formatMs(node.old.total)} -> ${formatMs(node.new.total)} ms`

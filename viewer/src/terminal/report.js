@@ -30,24 +30,27 @@ export function formatFunctionTable(stats, most = Infinity) {
 export const TREE_INDENT_LEVELS = 32;
 
 /**
- * The lines of a tree below `roots`, each indented by its depth (deeper
- * than TREE_INDENT_LEVELS, it says its depth): `childrenOf(node)` its
- * children, `said(node)` its text.
+ * The lines of a tree, one at a time, from `paths` ([node, depth], depth
+ * first), each indented by its depth (deeper than TREE_INDENT_LEVELS, it
+ * says its depth), `said(node)` its text.
  */
-export function indentedTree(roots, childrenOf, said) {
-  const lines = [];
-  for (const [node, depth] of depthFirst(roots, childrenOf)) {
+export function* indentedLines(paths, said) {
+  for (const [node, depth] of paths) {
     const indent = '  '.repeat(Math.min(depth, TREE_INDENT_LEVELS)) +
       (depth > TREE_INDENT_LEVELS ? `[depth ${depth}] ` : '');
-    lines.push(`${indent}${said(node)}`);
+    yield `${indent}${said(node)}\n`;
   }
-  return lines.length ? `${lines.join('\n')}\n` : '';
 }
 
-/** The call tree (DumpReport's) as indented text, repeated sibling calls on one line. */
-export function formatCallTree(tree) {
-  return indentedTree(belowOf(tree), belowOf, (node) =>
+/** The call tree (DumpReport's) as indented lines, repeated sibling calls on one line. */
+export function callTreeLines(tree) {
+  return indentedLines(depthFirst(belowOf(tree), belowOf), (node) =>
     `${printableName(node.name)}  ${plural(node.calls, 'call', 'calls')}  ${formatMs(node.total)} ms`);
+}
+
+/** The call tree as one text (callTreeLines'). */
+export function formatCallTree(tree) {
+  return [...callTreeLines(tree)].join('');
 }
 
 const belowOf = (node) => node.below?.values() ?? [];
