@@ -4,11 +4,10 @@
 
 import { open, readFile, realpath, stat } from 'node:fs/promises';
 import { dirname, isAbsolute, relative, sep } from 'node:path';
-import { fail } from './failure.js';
+import { commandLineOf, fail } from './failure.js';
 import { CLOCKS, FLUSH_EVERY, TOOL_TIMEOUT } from '../node/trace-movie.js';
 import { TOOL_TIMEOUT_PROBLEM, parseToolTimeout } from '../node/lifetime.js';
 import { moviePath } from '../server/movie-folder.js';
-import { CommandLineError, readCommandLine } from '../node/command-line.js';
 import { readInput } from '../model/input-format.js';
 
 export const USAGE = `usage: vimbrel-capture MOVIE.swf [--seconds N] [--input FILE] [--out DIR] [--keep DIR]
@@ -93,8 +92,8 @@ const folder = { value: 'a folder' };
 const path = { value: 'a path' };
 const pattern = { value: 'a pattern', multiple: true };
 
-// The options, as readCommandLine takes them.
-const OPTIONS = {
+// The options, as readCommandLine takes them (vimbrel-sweep passes most on).
+export const CAPTURE_OPTIONS = {
   '--help': {}, '-h': {}, '--no-stand-ins': {}, '--chrome': {}, '--all': {}, '--no-frames': {}, '--no-events': {},
   '--no-trace-output': {}, '--input': { value: 'a file' },
   '--seconds': { value: 'a number of seconds', read: seconds },
@@ -113,18 +112,7 @@ const OPTIONS = {
 
 /** The options of `argv` (the words after the command); --help prints USAGE and exits. */
 export function parseArguments(argv) {
-  if (argv.includes('--help') || argv.includes('-h')) {
-    process.stdout.write(USAGE);
-    process.exit(0);
-  }
-  let read;
-  try {
-    read = readCommandLine(argv, OPTIONS);
-  } catch (error) {
-    if (!(error instanceof CommandLineError)) throw error;
-    fail(`${error.message}\n\n${USAGE}`, 2);
-  }
-  const { options: given, words } = read;
+  const { options: given, words } = commandLineOf(argv, CAPTURE_OPTIONS, USAGE);
   if (words.length === 0) fail(`no movie given\n\n${USAGE}`, 2);
   if (words.length > 1) fail(`one movie at a time\n\n${USAGE}`, 2);
   return {

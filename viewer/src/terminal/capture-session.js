@@ -117,6 +117,8 @@ export async function playAndCollect({ browser, options, served, movies, release
            'played, or the movie takes no keys.'}` +
            (ruffleTrouble ? ` Ruffle reported: ${ruffleTrouble}` : ''), 3);
     }
+    // What went wrong in part is said, as the message that names it.
+    if (ruffleTrouble) say(`Ruffle reported: ${ruffleTrouble}`);
     return (Date.now() - released) / 1000;
   } finally {
     server.close();
