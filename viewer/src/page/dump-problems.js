@@ -25,6 +25,11 @@ function problemList(title, items, count) {
   return box;
 }
 
+// A paragraph that warns of one problem.
+function warning(className, text) {
+  return Object.assign(document.createElement('p'), { className, textContent: text });
+}
+
 /** Fills `box` with the problems of `model` (the worker's); returns how many kinds there are. */
 export function showProblems(box, model) {
   const found = [];
@@ -33,10 +38,7 @@ export function showProblems(box, model) {
       model.errors.map((e) => `after record ${e.position}: ${JSON.stringify(e.text)}`), model.errorCount));
   }
   if (model.cutShort.count) {
-    const note = document.createElement('p');
-    note.className = 'warning cut-short';
-    note.textContent = cutShortSaid(model.cutShort);
-    found.push(note);
+    found.push(warning('warning cut-short', cutShortSaid(model.cutShort)));
   }
   if (model.anomalyCount) {
     found.push(problemList(`${model.anomalyCount} enter/exit record(s) do not pair up: calls left by an ` +
@@ -45,16 +47,10 @@ export function showProblems(box, model) {
       model.anomalies.map((a) => a.text), model.anomalyCount));
   }
   if (model.clockBack.count) {
-    const note = document.createElement('p');
-    note.className = 'warning clock-back';
-    note.textContent = clockBackSaid(model.clockBack);
-    found.push(note);
+    found.push(warning('warning clock-back', clockBackSaid(model.clockBack)));
   }
   if (model.incomplete) {
-    const note = document.createElement('p');
-    note.className = 'warning';
-    note.textContent = 'Another movie was loaded before this one saved: these are the records it had handed over.';
-    found.push(note);
+    found.push(warning('warning', 'Another movie was loaded before this one saved: these are the records it had handed over.'));
   }
   if (!found.length) {
     const none = document.createElement('p');

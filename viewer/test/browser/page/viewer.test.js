@@ -81,6 +81,12 @@ async function shownRecords(dump) {
 const collecting = (page) => page.textContent('#collecting');
 // The button's F12 goes to the movie's frame and its release comes back
 // from it: the line says so once it has.
+// F12 pressed and let go, over what has the keyboard.
+async function pressF12(page) {
+  await page.keyboard.down('F12');
+  await page.keyboard.up('F12');
+}
+
 const collectingSays = (page, text) => page.waitForFunction(
   (said) => document.querySelector('#collecting').textContent === said, text, { timeout: 5000 });
 
@@ -92,12 +98,10 @@ async function recordOnce(page) {
   await player.click();
   await player.focus();
   assert.equal(await collecting(page), 'Not collecting. F12 starts.');
-  await page.keyboard.down('F12');
-  await page.keyboard.up('F12');
+  await pressF12(page);
   assert.equal(await collecting(page), 'Collecting. F12 stops and sends the records.');
   await page.waitForTimeout(1000);
-  await page.keyboard.down('F12');
-  await page.keyboard.up('F12');
+  await pressF12(page);
   assert.equal(await collecting(page), 'Not collecting. F12 starts.');
   const dump = page.locator('article.dump[data-dump="1"][data-state="ready"]');
   await dump.waitFor({ timeout: 15000 });
@@ -196,8 +200,7 @@ test('plays a movie of a folder by its path; what it loads is traced on request 
     await player.focus();
     await page.waitForTimeout(1000);
     // Collecting from the start, one release stops and sends.
-    await page.keyboard.down('F12');
-    await page.keyboard.up('F12');
+    await pressF12(page);
     assert.equal(await collecting(page), 'Not collecting. F12 starts.');
     const dump = page.locator('article.dump[data-dump="1"][data-state="ready"]');
     await dump.waitFor({ timeout: 15000 });
@@ -230,8 +233,7 @@ test('records handed over in pieces while the tracer collects join its save in o
     const player = moviePlayer(page);
     await player.click();
     await player.focus();
-    await page.keyboard.down('F12');
-    await page.keyboard.up('F12');
+    await pressF12(page);
     const dump = page.locator('article.dump[data-dump="1"][data-state="ready"]');
     await dump.waitFor({ timeout: 15000 });
     assert.match(await dump.locator('.dump-summary').textContent(), /^32 new records from \d+ ms to \d+ ms\.$/);
@@ -264,8 +266,7 @@ test('each movie its own dump: another loaded while the first collects keeps wha
     const player = moviePlayer(page);
     await player.click();
     await player.focus();
-    await page.keyboard.down('F12');
-    await page.keyboard.up('F12');
+    await pressF12(page);
     const records = async (number) => {
       const dump = page.locator(`article.dump[data-dump="${number}"][data-state="ready"]`);
       await dump.waitFor({ state: 'attached', timeout: 15000 });

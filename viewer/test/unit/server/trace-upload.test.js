@@ -37,6 +37,13 @@ function withFolder(body) {
 }
 
 // A request exactly as given, Host header included: fetch sets its own.
+// The smallest movie, posted to the server's /trace.
+function postMovie(server) {
+  return fetch(`http://127.0.0.1:${server.address().port}/trace`, {
+    method: 'POST', body: minimalSwf({ version: 8 }), headers: { 'Content-Type': UPLOAD_TYPE },
+  });
+}
+
 function send(port, { method = 'GET', path = '/', headers = {}, body = null }) {
   return new Promise((done, fail) => {
     const outgoing = request({ host: '127.0.0.1', port, method, path, headers }, (response) => {
@@ -55,9 +62,7 @@ test('a flasm that never ends is stopped at --tool-timeout, and the page hears w
   const server = await serve(0, '127.0.0.1', { tools: { flasm: stuck, vimbrel: stuck, toolTimeout: 1 } });
   try {
     const started = Date.now();
-    const response = await fetch(`http://127.0.0.1:${server.address().port}/trace`, {
-      method: 'POST', body: minimalSwf({ version: 8 }), headers: { 'Content-Type': UPLOAD_TYPE },
-    });
+    const response = await postMovie(server);
     assert.equal(response.status, 422);
     assert.deepEqual(await response.json(), {
       step: 'disassembling with flasm',
@@ -79,9 +84,7 @@ test('a flasm that leaves a child holding its pipes, outside its process group, 
   const server = await serve(0, '127.0.0.1', { tools: { flasm: stuck, vimbrel: stuck, toolTimeout: 1 } });
   try {
     const started = Date.now();
-    const response = await fetch(`http://127.0.0.1:${server.address().port}/trace`, {
-      method: 'POST', body: minimalSwf({ version: 8 }), headers: { 'Content-Type': UPLOAD_TYPE },
-    });
+    const response = await postMovie(server);
     assert.equal(response.status, 422);
     assert.equal((await response.json()).message, 'flasm did not finish within 1 s (--tool-timeout) and was stopped');
     assert.ok(Date.now() - started < 5000, `answered after ${Date.now() - started} ms`);
